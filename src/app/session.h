@@ -1,0 +1,55 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/calendar.h"
+#include "platform/file_system.h"
+#include "platform/platform.h"
+
+namespace tavric {
+
+// The state the main window holds for the whole launch, shared by every routine of
+// the download run. Positions in the frame buffers count from 1 (the start byte).
+struct Session {
+  explicit Session(Platform& platform) : p(platform) {}
+
+  Platform& p;
+
+  bool Busy = false;
+  bool NoComms = false;
+  std::int16_t PortNumber = 0;
+
+  std::array<std::int16_t, 1001> TxBuffer{};
+  std::int16_t TxLength = 0;
+  std::array<std::int16_t, 1001> RxBuffer{};
+  std::int16_t RxLength = 0;
+
+  std::int32_t ReadPointer = 0;
+  std::int32_t WritePointer = 0;
+  std::int32_t BufferSize = 0;
+  std::int32_t NewReadings = 0;
+  LocalDateTime LoggerDate = zero_date_time();
+  float LoggerClockOffset = 0.0F;
+
+  // The two output files while the download stage has them open.
+  std::unique_ptr<TextFile> DumpFile;   // file 1
+  std::unique_ptr<TextFile> ProbeFile;  // file 2
+  // The first failure of the output folder or files in this run ("<file>: <reason>");
+  // empty while every file step has worked. A run with a failure keeps the store.
+  std::string OutputFault;
+
+  std::array<std::int32_t, 101> LowVoltProbe{};
+  std::array<float, 101> LowVolts{};
+  std::int16_t LowVoltCount = 0;
+
+  std::string ModemReply;
+  std::string ModemExpect;
+  std::int16_t ModemConnected = 0;
+
+  std::int16_t DumpImgIndex = 0;
+};
+
+}  // namespace tavric

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <filesystem>
+
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/serial_port.h"
+#include "platform/settings_store.h"
+#include "platform/window.h"
+
+namespace tavric {
+
+// Everything the run needs from outside, implemented once with Qt for the real
+// program and once with scripted answers and virtual time for the tests.
+struct Platform {
+  Window& window;
+  Dialogs& dialogs;
+  SerialPort& port;
+  SettingsStore& settings;
+  Clock& clock;
+  FileSystem& files;
+  std::filesystem::path output_dir;  // receives "Tavric Dumps" and the probe data file
+};
+
+}  // namespace tavric

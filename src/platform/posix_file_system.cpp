@@ -1,0 +1,132 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace tavric {
+namespace {
+
+std::error_code last_error() { return {errno, std::generic_category()}; }
+
+// Writes go straight to the descriptor in whole pieces, so that a crash leaves at
+// most the lines written so far; a line is handed over in as few writes as possible.
+class PosixTextFile : public TextFile {
+ public:
+  explicit PosixTextFile(int fd) : fd_(fd) {}
+  ~PosixTextFile() override { close(); }
+
+  std::error_code write(std::string_view text) override {
+    if (fd_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
+    buffer_.append(text);
+    // Hand complete lines to the system; keep a partial line until it is finished.
+    const auto end = buffer_.rfind('\n');
+    if (end == std::string::npos && buffer_.size() < kMaxPending) return {};
+    const std::size_t n = end == std::string::npos ? buffer_.size() : end + 1;
+    return flush_bytes(n);
+  }
+
+  std::error_code sync() override {
+    if (fd_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
+    if (auto e = flush_bytes(buffer_.size())) return e;
+    if (::fsync(fd_) != 0) return last_error();
+    return {};
+  }
+
+  std::error_code close() override {
+    if (fd_ < 0) return {};
+    std::error_code e = flush_bytes(buffer_.size());
+    if (::close(fd_) != 0 && !e) e = last_error();
+    fd_ = -1;
+    return e;
+  }
+
+ private:
+  static constexpr std::size_t kMaxPending = 1 << 16;
+
+  std::error_code flush_bytes(std::size_t n) {
+    std::size_t done = 0;
+    while (done < n) {
+      const ssize_t w = ::write(fd_, buffer_.data() + done, n - done);
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        const std::error_code e = last_error();
+        buffer_.erase(0, done);
+        return e;
+      }
+      done += static_cast<std::size_t>(w);
+    }
+    buffer_.erase(0, n);
+    return {};
+  }
+
+  int fd_;
+  std::string buffer_;
+};
+
+}  // namespace
+
+std::error_code PosixFileSystem::create_directory(const std::filesystem::path& dir) {
+  if (::mkdir(dir.c_str(), 0777) != 0) return last_error();
+  return {};
+}
+
+bool PosixFileSystem::is_regular_file(const std::filesystem::path& file) {
+  struct stat st {};
+  return ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PosixFileSystem::is_directory(const std::filesystem::path& dir) {
+  struct stat st {};
+  return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::error_code PosixFileSystem::remove(const std::filesystem::path& file) {
+  if (::unlink(file.c_str()) != 0) return last_error();
+  return {};
+}
+
+std::error_code PosixFileSystem::copy(const std::filesystem::path& from,
+                                      const std::filesystem::path& to) {
+  std::error_code e;
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, e);
+  return e;
+}
+
+std::unique_ptr<TextFile> PosixFileSystem::open(const std::filesystem::path& file, OpenMode mode,
+                                                std::error_code& error) {
+  const int flags =
+      O_WRONLY | O_CREAT | O_CLOEXEC | (mode == OpenMode::Append ? O_APPEND : O_TRUNC);
+  const int fd = ::open(file.c_str(), flags, 0666);
+  if (fd < 0) {
+    error = last_error();
+    return nullptr;
+  }
+  error.clear();
+  return std::make_unique<PosixTextFile>(fd);
+}
+
+std::uintmax_t PosixFileSystem::file_size(const std::filesystem::path& file,
+                                          std::error_code& error) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) {
+    error = last_error();
+    return 0;
+  }
+  error.clear();
+  return static_cast<std::uintmax_t>(st.st_size);
+}
+
+std::error_code PosixFileSystem::sync_directory(const std::filesystem::path& dir) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return last_error();
+  std::error_code e;
+  if (::fsync(fd) != 0) e = last_error();
+  ::close(fd);
+  return e;
+}
+
+}  // namespace tavric

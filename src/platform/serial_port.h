@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "platform/bytes.h"
+#include "platform/clock.h"
+
+namespace tavric {
+
+inline constexpr const char* kSettings9600 = "9600,n,8,1";
+inline constexpr const char* kSettings56000 = "56000,n,8,1";
+
+// Whether a wait lets the window handle its pending events meanwhile.
+enum class WindowEvents { Process, Hold };
+
+// The one serial port of the program, with the operations the run relies on.
+// Bytes are delivered as they arrive; `input` may return only part of a reply.
+class SerialPort {
+ public:
+  virtual ~SerialPort() = default;
+
+  virtual void set_comm_port(int number) = 0;                 // selects the port of the next open
+  virtual void set_settings(const std::string& settings) = 0;  // "9600,n,8,1" etc.
+  virtual std::string settings() const = 0;
+  // Opens the port; on failure returns false and describes the reason in `error`.
+  virtual bool open(std::string& error) = 0;
+  virtual void close() = 0;  // never fails; closing a closed port does nothing
+  virtual bool is_open() const = 0;
+  virtual void set_dtr(bool on) = 0;
+  virtual void set_rts(bool on) = 0;
+  virtual std::size_t in_buffer_count() = 0;  // received bytes waiting
+  virtual void discard_input() = 0;           // drop the received bytes waiting
+  virtual void output(ByteView bytes) = 0;    // bytes go out in the order given
+  virtual Bytes input() = 0;                  // take every byte waiting
+  // Sleeps until input is waiting or `deadline` (monotonic) has passed. With
+  // WindowEvents::Process the window keeps handling its events meanwhile, and
+  // WindowClosed is thrown once the user has closed it.
+  virtual void wait_for_input(MonoTime deadline, WindowEvents events) = 0;
+};
+
+}  // namespace tavric
