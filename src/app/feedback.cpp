@@ -18,6 +18,11 @@ void SetLed(Session& s, int Index, std::string_view Clr) {
   }
 }
 
+void SetProgress(Session& s, long long percent) {
+  if (percent < 0 || percent > 100) return;
+  s.p.window.set_progress(static_cast<int>(percent));
+}
+
 void NextDumpImg(Session& s) {
   s.DumpImgIndex = static_cast<std::int16_t>(s.DumpImgIndex % 10 + 1);
   s.p.window.show_dump_frame(s.DumpImgIndex);

@@ -14,6 +14,10 @@ void ShowEvent(Session& s, const std::string& a);
 // letter leaves the lamp as it is.
 void SetLed(Session& s, int Index, std::string_view Clr);
 
+// Sets the progress bar to `percent`; a value outside 0..100 is not accepted and the
+// bar keeps its last value.
+void SetProgress(Session& s, long long percent);
+
 // Shows the next of the ten animation frames (1..10, then 1 again).
 void NextDumpImg(Session& s);
 
