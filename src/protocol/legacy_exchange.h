@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "app/session.h"
 
@@ -14,5 +15,10 @@ void TxAdd(Session& s, double xByte);
 // RxBuffer: up to four attempts per cycle, up to three cycles for faulty replies.
 // The outcome is NoComms; AnswerLength takes the length the reply announces.
 void Transmit(Session& s, std::int16_t& AnswerLength, bool NoRetries, float timeout);
+
+// One whole legacy request: TxAdd for each payload byte (command and four arguments),
+// then Transmit with retries. The outcome is NoComms.
+void SendLegacyRequest(Session& s, std::initializer_list<double> payload,
+                       std::int16_t answer_length, float timeout = 0.0F);
 
 }  // namespace tavric

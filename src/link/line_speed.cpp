@@ -1,0 +1,44 @@
+#include "link/line_speed.h"
+
+#include <string>
+
+#include "protocol/legacy_exchange.h"
+
+namespace tavric {
+namespace {
+
+constexpr std::int16_t kReplyLength = 14;
+// The server answers at the old speed and may take a little longer to do so.
+constexpr float kSpeedReplyExtra = 0.3F;
+
+void speed_request(Session& s, std::int16_t code) {
+  SendLegacyRequest(s, {14, static_cast<double>(code), 0, 0, 0}, kReplyLength, kSpeedReplyExtra);
+}
+
+// Reopens the port at `settings`; a failed open leaves it closed, and the next
+// exchange then fails.
+void reopen_port(Session& s, const char* settings) {
+  s.p.port.close();
+  s.p.port.set_settings(settings);
+  std::string error;
+  s.p.port.open(error);
+}
+
+}  // namespace
+
+void SetBaudrate(Session& s, std::int16_t Baud) {
+  if (!s.p.window.speed_hi()) return;
+  speed_request(s, Baud);
+  if (!s.NoComms) {
+    reopen_port(s, Baud == 1 ? kSettings56000 : kSettings9600);
+    // Proves that the server really listens at the new speed.
+    if (Baud == 1) speed_request(s, Baud);
+  }
+  if (s.NoComms) {
+    // Either side may be at the high speed now: both go back to 9600 bit/s.
+    reopen_port(s, kSettings9600);
+    speed_request(s, 0);
+  }
+}
+
+}  // namespace tavric
