@@ -1,0 +1,149 @@
+#include "readings/bulk_download.h"
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "app/feedback.h"
+#include "platform/run_control.h"
+#include "protocol/v5_exchange.h"
+#include "readings/fetch.h"
+#include "readings/frame_parser.h"
+#include "readings/record_text.h"
+#include "readings/record_writer.h"
+
+namespace tavric {
+namespace {
+
+constexpr MonoTime kSilence = std::chrono::seconds(5);
+constexpr std::int32_t kMaxFrame = 65535;  // frame numbers are 16 bits
+
+// Which frames 1..T have been written (or deliberately passed over) so far: one bit
+// each, the only memory the download keeps beyond the frame in progress.
+class FrameLedger {
+ public:
+  explicit FrameLedger(std::int32_t last) : done_(static_cast<std::size_t>(last) + 1) {}
+  bool done(std::int32_t n) const { return done_[static_cast<std::size_t>(n)]; }
+  void mark(std::int32_t n) {
+    if (!done_[static_cast<std::size_t>(n)]) ++count_;
+    done_[static_cast<std::size_t>(n)] = true;
+  }
+  bool complete() const { return count_ + 1 == static_cast<std::int32_t>(done_.size()); }
+
+ private:
+  std::vector<bool> done_;  // index 0 unused
+  std::int32_t count_ = 0;
+};
+
+// The stream has no frame of its own for a record that cannot be written as a reading;
+// such a record is passed over for good, like a clock that cannot be decoded.
+void write_frame(Session& s, const StreamFrame& frame, const VoltageTable& volts) {
+  const RecordResult result = DecodeRecord(frame.record, true, RecordRules::Stream, volts);
+  if (result.verdict == RecordVerdict::Reading) WriteRecordLines(s, LinesFor(result));
+}
+
+// Handles one complete frame; true when it is the last one the run expects.
+bool complete_frame(Session& s, const StreamFrame& frame, std::int32_t T, FrameLedger& ledger,
+                    const VoltageTable& volts) {
+  const std::int32_t n = frame.number;
+  const bool expected = n >= 1 && n <= T;
+  // A frame sent twice is written once.
+  if (frame.intact && expected && !ledger.done(n)) {
+    write_frame(s, frame, volts);
+    ledger.mark(n);
+  }
+  SetProgress(s, static_cast<long long>(static_cast<double>(n) / T * 100));
+  ShowEvent(s, "Loading readings ... " + std::to_string(n) + "/" + std::to_string(T) + ".");
+  return n == T;
+}
+
+// Fetches each frame the stream did not deliver from its slot, one by one, until all
+// are written or the line fails. A slot that lies a whole store away from an earlier
+// frame's is never asked for twice.
+void repair_missing(Session& s, std::int32_t T, FrameLedger& ledger) {
+  if (s.BufferSize <= 0) return;
+  const std::int32_t last = std::min(T, s.BufferSize);
+  for (std::int32_t n = 1; n <= last && !ledger.complete(); ++n) {
+    if (ledger.done(n)) continue;
+    const auto slot =
+        static_cast<std::int32_t>((std::int64_t{s.ReadPointer} + n - 1) % s.BufferSize);
+    if (slot > 65535) return;
+    // With the slot in range, the only fault left is a record clock that cannot be
+    // decoded; the stream passes over such a record too.
+    skip_on_fault([&] { GetReading(s, slot); });
+    if (s.NoComms) return;
+    ledger.mark(n);
+  }
+}
+
+bool request_can_be_formed(const Session& s, std::int64_t steps) {
+  return steps >= 0 && steps <= std::numeric_limits<std::int32_t>::max() && s.ReadPointer >= 0 &&
+         s.ReadPointer <= 65535 && s.NewReadings <= kMaxFrame;
+}
+
+}  // namespace
+
+void DumpAll(Session& s) {
+  const std::int32_t T = s.NewReadings;
+  if (T < 1) return;
+  const std::int64_t steps = v5_clock_steps(s.p.clock.local_now());
+  // A clock before 2000, a slot beyond 16 bits or more frames than the stream can
+  // number: the request is not sent, and the run keeps the server's store.
+  if (!request_can_be_formed(s, steps)) {
+    s.NoComms = true;
+    return;
+  }
+  const VoltageTable volts = BuildVoltageTable();
+
+  SetLed(s, 0, "G");
+  SetLed(s, 1, "N");
+  const int request[] = {4,
+                         static_cast<int>((steps >> 24) & 0xFF),
+                         static_cast<int>((steps >> 16) & 0xFF),
+                         static_cast<int>((steps >> 8) & 0xFF),
+                         static_cast<int>(steps & 0xFF),
+                         s.ReadPointer / 256,
+                         s.ReadPointer % 256,
+                         0};
+  for (int byte : request) v5Add(s, byte);
+  v5Transmit(s);
+  SetLed(s, 0, "N");
+  if (s.NoComms) return;
+
+  // Frames are decoded and written as they complete; nothing else is kept.
+  Clock& clock = s.p.clock;
+  SerialPort& port = s.p.port;
+  FrameParser parser;
+  FrameLedger ledger(T);
+  bool receiving = false;
+  bool last_seen = false;
+  MonoTime silence_start = clock.monotonic();
+  while (!last_seen && clock.monotonic() - silence_start < kSilence) {
+    port.wait_for_input(silence_start + kSilence, WindowEvents::Process);
+    if (port.in_buffer_count() == 0) continue;
+    const Bytes chunk = port.input();
+    receiving = true;
+    SetLed(s, 1, "G");
+    for (Byte c : chunk) {
+      const auto frame = parser.feed(c);
+      // After the last frame the rest of the chunk is dropped.
+      if (frame && complete_frame(s, *frame, T, ledger, volts)) {
+        last_seen = true;
+        break;
+      }
+    }
+    silence_start = clock.monotonic();
+  }
+
+  // Nothing at all after the answer: the server did not stream, and the run keeps
+  // its store. A stream that did come is made whole from single fetches.
+  s.NoComms = true;
+  if (!receiving) return;
+  s.NoComms = false;
+  if (!ledger.complete()) repair_missing(s, T, ledger);
+  s.NoComms = !ledger.complete();
+}
+
+}  // namespace tavric

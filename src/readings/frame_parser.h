@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "platform/bytes.h"
+#include "readings/record.h"
+
+namespace tavric {
+
+// A 36-byte frame of the bulk stream: 0x4E, frame number (big-endian), the 32 record
+// bytes, 0x4F.
+struct StreamFrame {
+  std::int32_t number = 0;
+  bool intact = false;  // record check 0 and end byte 0x4F
+  RecordBytes record{};
+};
+
+// Finds the frames in the bulk stream one byte at a time. Bytes are dropped while a
+// start byte is sought, and the pair 0x4F 0x4E starts a new frame wherever it stands,
+// so a frame cut short is abandoned and the next one is read normally.
+class FrameParser {
+ public:
+  // Takes the next byte; gives the frame this byte completes, if any.
+  std::optional<StreamFrame> feed(Byte c);
+
+ private:
+  int position_ = 0;  // bytes of the current frame taken so far; 0 = seeking a start
+  std::optional<Byte> previous_;
+  std::int32_t check_ = 65535;
+  StreamFrame frame_;
+};
+
+}  // namespace tavric

@@ -1,0 +1,120 @@
+#include "readings/output_files.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "readings/number_format.h"
+
+namespace tavric {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kDumpHeader =
+    "Probe ,RecNo,Date               ,T1,SM1,T2,SM2,T3,SM3,T4,SM4,T5,SM5,T6,SM6,Temp,Volts,"
+    "PwrFail";
+constexpr const char* kProbeHeader =
+    "Probe, Date               ,Temp1,Water%1,Temp2,Water%2,Temp3,Water%3,Temp4,Water%4,"
+    "Temp5,Water%5,Temp6,Water%6,Volts";
+
+fs::path dump_folder(const Session& s) {
+  return s.p.output_dir / kDumpFolder;
+}
+
+fs::path dump_file(const Session& s, int number) {
+  char name[16];
+  std::snprintf(name, sizeof name, "Dump%02d.csv", number);
+  return dump_folder(s) / name;
+}
+
+fs::path probe_file(const Session& s) {
+  return s.p.output_dir / kProbeDataFile;
+}
+
+// Keeps the first failure of the run: it names the file whose readings are at risk.
+void record_fault(Session& s, const fs::path& path, std::error_code error) {
+  if (error && s.OutputFault.empty()) s.OutputFault = path.string() + ": " + error.message();
+}
+
+void write_to(Session& s, const std::unique_ptr<TextFile>& file, const fs::path& path,
+              std::string_view text) {
+  if (!file) {
+    record_fault(s, path, std::make_error_code(std::errc::bad_file_descriptor));
+    return;
+  }
+  record_fault(s, path, file->write(text));
+}
+
+void sync_and_close(Session& s, std::unique_ptr<TextFile>& file, const fs::path& path) {
+  record_fault(s, path, file->sync());
+  record_fault(s, path, file->close());
+  file.reset();
+}
+
+// Shifts Dump00..Dump98 up by one number by copying, so Dump00 stays until it is
+// opened afresh. A file that cannot be deleted or copied is passed over: the dumps
+// are a history, the readings of this run are not at stake.
+void rotate_dumps(Session& s) {
+  FileSystem& files = s.p.files;
+  if (files.is_regular_file(dump_file(s, 99))) (void)files.remove(dump_file(s, 99));
+  for (int i = 98; i >= 0; --i) {
+    if (files.is_regular_file(dump_file(s, i + 1))) (void)files.remove(dump_file(s, i + 1));
+    if (files.is_regular_file(dump_file(s, i))) {
+      (void)files.copy(dump_file(s, i), dump_file(s, i + 1));
+    }
+  }
+}
+
+std::unique_ptr<TextFile> open_file(Session& s, const fs::path& path, OpenMode mode) {
+  std::error_code error;
+  auto file = s.p.files.open(path, mode, error);
+  if (!file) record_fault(s, path, error ? error : std::make_error_code(std::errc::io_error));
+  return file;
+}
+
+}  // namespace
+
+void PrepareOutputFiles(Session& s) {
+  FileSystem& files = s.p.files;
+  const fs::path folder = dump_folder(s);
+  const std::error_code made = files.create_directory(folder);
+  if (made && !files.is_directory(folder)) record_fault(s, folder, made);
+
+  rotate_dumps(s);
+
+  s.DumpFile = open_file(s, dump_file(s, 0), OpenMode::Replace);
+  if (s.DumpFile) WriteDump(s, std::string(kDumpHeader) + std::string(kLineEnd));
+
+  s.ProbeFile = open_file(s, probe_file(s), OpenMode::Append);
+  if (s.ProbeFile) {
+    std::error_code error;
+    const auto size = files.file_size(probe_file(s), error);
+    if (error) {
+      record_fault(s, probe_file(s), error);
+    } else if (size == 0) {
+      WriteProbe(s, std::string(kProbeHeader) + std::string(kLineEnd));
+    }
+  }
+}
+
+void WriteDump(Session& s, std::string_view text) {
+  write_to(s, s.DumpFile, dump_file(s, 0), text);
+}
+
+void WriteProbe(Session& s, std::string_view text) {
+  write_to(s, s.ProbeFile, probe_file(s), text);
+}
+
+void CloseOutputFiles(Session& s) {
+  const bool dump_open = s.DumpFile != nullptr;
+  const bool any_open = dump_open || s.ProbeFile != nullptr;
+  if (s.DumpFile) sync_and_close(s, s.DumpFile, dump_file(s, 0));
+  if (s.ProbeFile) sync_and_close(s, s.ProbeFile, probe_file(s));
+  // The folders hold the new names (Dump00.csv, a first probe data file, the dump
+  // folder itself); their entries reach the disk only with a sync of their own.
+  if (dump_open) record_fault(s, dump_folder(s), s.p.files.sync_directory(dump_folder(s)));
+  if (any_open) record_fault(s, s.p.output_dir, s.p.files.sync_directory(s.p.output_dir));
+}
+
+}  // namespace tavric
