@@ -40,6 +40,9 @@ struct Session {
   // The first failure of the output folder or files in this run ("<file>: <reason>");
   // empty while every file step has worked. A run with a failure keeps the store.
   std::string OutputFault;
+  // A reading of the run was not written (a fetch failed or was skipped, a bulk
+  // frame is missing): the store must be kept.
+  bool ReadingsMissing = false;
 
   std::array<std::int32_t, 101> LowVoltProbe{};
   std::array<float, 101> LowVolts{};

@@ -88,6 +88,8 @@ std::string format_time(const LocalDateTime& t) {
   return buf;
 }
 
-LocalDateTime zero_date_time() { return LocalDateTime{1899, 12, 30, 0, 0, 0}; }
+LocalDateTime zero_date_time() {
+  return LocalDateTime{1899, 12, 30, 0, 0, 0};
+}
 
 }  // namespace tavric

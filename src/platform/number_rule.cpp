@@ -8,17 +8,21 @@
 namespace tavric {
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Whole number nearest to v, halves to even; nullopt-like NaN when out of range.
-double round_half_even(double v) { return std::nearbyint(v); }  // default FE_TONEAREST
+double round_half_even(double v) {
+  return std::nearbyint(v);
+}  // default FE_TONEAREST
 
 }  // namespace
 
 double leading_number(std::string_view text) {
   std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' ||
-                             text[i] == '\n')) {
+  while (i < text.size() &&
+         (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) {
     ++i;
   }
   const std::size_t start = i;

@@ -10,7 +10,9 @@
 namespace tavric {
 namespace {
 
-std::error_code last_error() { return {errno, std::generic_category()}; }
+std::error_code last_error() {
+  return {errno, std::generic_category()};
+}
 
 // Writes go straight to the descriptor in whole pieces, so that a crash leaves at
 // most the lines written so far; a line is handed over in as few writes as possible.

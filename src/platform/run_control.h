@@ -9,8 +9,11 @@ namespace tavric {
 // window's yield and waits; caught only at the top of the run.
 struct WindowClosed {};
 
-// The program ends at once (a prompt answered with nothing, a fatal modem failure).
-struct ProgramEnd {};
+// The program ends at once (a prompt answered with nothing, a fatal modem failure),
+// with the exit status that says why.
+struct ProgramEnd {
+  int status = 1;
+};
 
 // A run-time fault inside a step (a value that does not fit, a clock that cannot be
 // composed). The step it happens in is skipped and the run goes on; see skip_on_fault.

@@ -19,7 +19,7 @@ class SerialPort {
  public:
   virtual ~SerialPort() = default;
 
-  virtual void set_comm_port(int number) = 0;                 // selects the port of the next open
+  virtual void set_comm_port(int number) = 0;                  // selects the port of the next open
   virtual void set_settings(const std::string& settings) = 0;  // "9600,n,8,1" etc.
   virtual std::string settings() const = 0;
   // Opens the port; on failure returns false and describes the reason in `error`.

@@ -126,7 +126,9 @@ int baud_of(const std::string& settings) {
 }
 
 // What a receiver set to another speed makes of the bytes: framing garbage.
-Bytes garbled(ByteView bytes) { return Bytes(bytes.size(), 0x00); }
+Bytes garbled(ByteView bytes) {
+  return Bytes(bytes.size(), 0x00);
+}
 
 }  // namespace
 
@@ -148,7 +150,9 @@ sim::LineDevice* VirtualSerialLine::device() const {
   return it == devices_.end() ? nullptr : it->second;
 }
 
-int VirtualSerialLine::client_baud() const { return open_baud_; }
+int VirtualSerialLine::client_baud() const {
+  return open_baud_;
+}
 
 bool VirtualSerialLine::open(std::string& error) {
   if (open_) {
@@ -290,7 +294,8 @@ std::optional<std::error_code> FaultyFileSystem::fault(std::string_view op,
                                                        const std::filesystem::path& p) const {
   const std::string s = p.string();
   for (const auto& f : faults_) {
-    if (f.op == op && s.find(f.path_part) != std::string::npos) return std::make_error_code(f.error);
+    if (f.op == op && s.find(f.path_part) != std::string::npos)
+      return std::make_error_code(f.error);
   }
   return std::nullopt;
 }
@@ -379,8 +384,8 @@ std::filesystem::path make_temp_dir() {
 }  // namespace
 
 TestHost::TestHost()
-    : output_dir(make_temp_dir()),
-      platform{window, dialogs, line, settings, clock, files, output_dir} {
+    : output_dir(make_temp_dir()), platform{window, dialogs, line,      settings,
+                                            clock,  files,   output_dir} {
   clock.set_local(LocalDateTime{2012, 3, 4, 14, 5, 0});
 }
 

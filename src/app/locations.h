@@ -1,0 +1,25 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+namespace tavric {
+
+// The environment variables the locations depend on (XDG_CONFIG_HOME, XDG_DATA_HOME,
+// XDG_STATE_HOME, HOME), passed in so that the rules can be tested.
+using Environment = std::map<std::string, std::string>;
+Environment process_environment();
+
+// The folder of the saved settings: $XDG_CONFIG_HOME/RNQ7 (default ~/.config/RNQ7).
+std::filesystem::path settings_dir(const Environment& env);
+
+// The device of serial port `number`: the target of a link named comN in the
+// settings folder when there is one, otherwise /dev/ttyS<N-1>.
+std::string port_device_path(int number, const std::filesystem::path& settings_folder);
+
+// The folder that receives the output files: the program's own folder when it is
+// writable, otherwise $XDG_DATA_HOME/RNQ7 (default ~/.local/share/RNQ7).
+std::filesystem::path output_dir(const std::filesystem::path& program_dir, const Environment& env);
+
+}  // namespace tavric

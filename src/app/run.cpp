@@ -1,0 +1,85 @@
+#include "app/run.h"
+
+#include "app/exit_status.h"
+#include "app/feedback.h"
+#include "app/form.h"
+#include "app/stages.h"
+#include "link/modem.h"
+#include "link/open_port.h"
+#include "platform/number_rule.h"
+#include "platform/run_control.h"
+#include "protocol/status.h"
+#include "readings/output_files.h"
+
+namespace tavric {
+namespace {
+
+constexpr const char* kNoCommsPrompt =
+    "Cannot connect to server, no comms.\r"
+    "Make sure the server is plugged in and is switched on. Also make sure that the correct "
+    "serial port number is specified.";
+
+// Finds the server; returns true for a legacy server.
+bool ConnectionLoop(Session& s) {
+  bool legacy = false;
+  while (s.NoComms) {
+    s.p.window.yield();
+    NextDumpImg(s);
+    OpenPort(s);
+    GetStatus(s);
+    if (s.NoComms) {
+      v5GetStatus(s);
+    } else {
+      legacy = true;
+    }
+    if (!s.NoComms) break;
+    if (ConnectThroughModem(s)) break;
+    s.PortNumber = prompt_number16(
+        s.p.dialogs.prompt("No Comms", kNoCommsPrompt, std::to_string(s.PortNumber)));
+    if (s.PortNumber == 0) throw ProgramEnd{kExitNoComms};
+    s.p.settings.set("Port", std::to_string(s.PortNumber));
+  }
+  return legacy;
+}
+
+void CloseEverything(Session& s) {
+  if (s.DumpFile || s.ProbeFile) CloseOutputFiles(s);
+  s.p.port.close();
+}
+
+int WindUp(Session& s) {
+  if (s.ModemConnected == 1) ModemDisconnect(s);
+  CloseEverything(s);
+  if (s.NoComms) {
+    s.p.dialogs.message("NO COMMS",
+                        "The data download could not be completed. The communications to the "
+                        "server has been lost.");
+  }
+  if (s.LowVoltCount > 0) ShowLowBatteryReport(s);
+  s.p.settings.set("Speed", SpeedSetting(s));
+  CloseEverything(s);
+  if (s.NoComms) return kExitNoComms;
+  if (!s.OutputFault.empty()) return kExitOutputFailed;
+  return kExitCompleted;
+}
+
+}  // namespace
+
+std::optional<int> tmr_Timer(Session& s) {
+  if (s.Busy) return std::nullopt;
+  s.Busy = true;
+  s.p.window.stop_timer();
+  s.LowVoltCount = 0;
+  s.NoComms = true;
+  try {
+    const bool legacy = ConnectionLoop(s);
+    RunStages(s, legacy);
+    return WindUp(s);
+  } catch (const ProgramEnd& end) {
+    return end.status;
+  } catch (const WindowClosed&) {
+    return kExitClosed;
+  }
+}
+
+}  // namespace tavric

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "app/session.h"
+
+namespace tavric {
+
+// The stages between the connection loop and the wind-up: reading count, download,
+// server clock and clearing. `legacy` selects the legacy branch of each.
+void RunStages(Session& s, bool legacy);
+
+// Whether a v5 status describes a store the run can work with: at least one slot,
+// and both pointers inside it.
+bool TrustedV5Status(const Session& s);
+
+}  // namespace tavric

@@ -1,0 +1,158 @@
+#include "qt/main_window.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QPainter>
+#include <QScreen>
+
+#include "platform/run_control.h"
+#include "qt/indicator_art.h"
+
+namespace tavric::qt {
+namespace {
+
+// Design size of the window's client area, in twips.
+constexpr int kClientWidth = 6855;
+constexpr int kClientHeight = 1245;
+
+}  // namespace
+
+FrmProbeServerDump::FrmProbeServerDump(QWidget* parent) : QWidget(parent) {
+  if (QScreen* screen = this->screen()) dpi_ = screen->logicalDotsPerInchX();
+  setWindowTitle(QStringLiteral("Tavric Probe Server - Download"));
+  setFixedSize(px(kClientWidth), px(kClientHeight));
+  setAutoFillBackground(true);
+
+  image1_ = new QLabel(this);
+  image1_->setGeometry(twips_rect(0, 60, 675, 765));
+  image1_->setPixmap(probe_emblem(image1_->size(), devicePixelRatioF()));
+  image2_ = new QLabel(this);
+  image2_->setGeometry(twips_rect(660, 0, 2520, 360));
+  image2_->setPixmap(title_banner(image2_->size(), devicePixelRatioF()));
+
+  // The event line lies under the speed option, as designed; its texts are short.
+  lbl_ = new QLabel(QStringLiteral("Connecting, please wait ..."), this);
+  lbl_->setGeometry(twips_rect(720, 360, 5955, 225));
+
+  label2_ = new QLabel(this);
+  label2_->setGeometry(twips_rect(720, 555, 2940, 225));
+  label2_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  pgb_ = new QProgressBar(this);
+  pgb_->setRange(0, 100);
+  pgb_->setValue(0);
+  pgb_->setTextVisible(false);
+  pgb_->setGeometry(twips_rect(750, 570, 2895, 195));
+
+  for (int i = 0; i < 2; ++i) {
+    led_[i] = new QLabel(this);
+    led_[i]->setGeometry(twips_rect(i == 0 ? 3750 : 4020, 540, 225, 225));
+    led_[i]->setAlignment(Qt::AlignCenter);
+    led_[i]->setToolTip(i == 0 ? QStringLiteral("Send") : QStringLiteral("Receive"));
+    led_[i]->setPixmap(led_picture(LedColour::Off, px(225), devicePixelRatioF()));
+  }
+
+  img_dumping_ = new QLabel(this);
+  img_dumping_->setGeometry(twips_rect(3330, 90, 900, 315));
+  img_dumping_->setAlignment(Qt::AlignCenter);
+  img_dumping_->setPixmap(dump_frame(1, QSize(60, 21), devicePixelRatioF()));
+
+  label3_ = new QLabel(QStringLiteral("Speed:"), this);
+  label3_->move(px(4500), px(30));
+  label3_->adjustSize();
+  auto* group = new QButtonGroup(this);
+  for (int i = 0; i < 2; ++i) {
+    opt_speed_[i] = new QRadioButton(i == 0 ? QStringLiteral("Lo") : QStringLiteral("Hi"), this);
+    opt_speed_[i]->setGeometry(twips_rect(4500, i == 0 ? 300 : 540, 765, 195));
+    group->addButton(opt_speed_[i], i);
+  }
+  opt_speed_[0]->setChecked(true);
+
+  label1_ = new QLabel(
+      QStringLiteral("Downloads the new readings, sets the server clock and clears its store."),
+      this);
+  label1_->setGeometry(twips_rect(120, 915, 6615, 240));
+  QFont small = label1_->font();
+  small.setPointSizeF(small.pointSizeF() * 0.85);
+  label1_->setFont(small);
+  label1_->setStyleSheet(QStringLiteral("color: #555;"));
+
+  tmr_.setInterval(150);
+  connect(&tmr_, &QTimer::timeout, this, [this] { tmr_Timer(); });
+  tmr_.start();
+}
+
+int FrmProbeServerDump::px(int twips) const {
+  return static_cast<int>(twips * dpi_ / 1440.0 + 0.5);
+}
+
+QRect FrmProbeServerDump::twips_rect(int left, int top, int width, int height) const {
+  return QRect(px(left), px(top), px(width), px(height));
+}
+
+void FrmProbeServerDump::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  // The two decorative rules: under the title, and above the footer line.
+  QPainter p(this);
+  p.setPen(QPen(QColor(160, 170, 180), 1));
+  p.drawLine(px(660), px(375), px(3180), px(375));
+  p.drawLine(px(60), px(870), px(kClientWidth - 60), px(870));
+}
+
+void FrmProbeServerDump::tmr_Timer() {
+  if (on_tick) on_tick();
+}
+
+void FrmProbeServerDump::set_event_text(const std::string& text) {
+  lbl_->setText(QString::fromStdString(text));
+}
+
+void FrmProbeServerDump::show_led(int index, LedColour colour) {
+  if (index < 0 || index > 1) return;
+  led_state_[index] = colour;
+  led_[index]->setPixmap(led_picture(colour, px(225), devicePixelRatioF()));
+  led_[index]->repaint();
+}
+
+void FrmProbeServerDump::show_dump_frame(int frame) {
+  frame_ = frame;
+  img_dumping_->setPixmap(dump_frame(frame, QSize(60, 21), devicePixelRatioF()));
+  img_dumping_->repaint();
+}
+
+void FrmProbeServerDump::set_progress(int percent) {
+  pgb_->setValue(percent);
+}
+
+bool FrmProbeServerDump::speed_hi() const {
+  return opt_speed_[1]->isChecked();
+}
+
+void FrmProbeServerDump::set_speed_hi(bool hi) {
+  opt_speed_[hi ? 1 : 0]->setChecked(true);
+}
+
+void FrmProbeServerDump::stop_timer() {
+  tmr_.stop();
+}
+
+void FrmProbeServerDump::yield() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  check_open();
+}
+
+void FrmProbeServerDump::check_open() {
+  if (closed_) throw WindowClosed{};
+}
+
+void FrmProbeServerDump::closeEvent(QCloseEvent* event) {
+  if (!closed_) {
+    tmr_.stop();
+    if (on_unload) on_unload();
+    closed_ = true;
+    emit closedByUser();
+  }
+  event->accept();
+}
+
+}  // namespace tavric::qt

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+#include "platform/window.h"
+
+namespace tavric::qt {
+
+// The program's single window, frmProbeServerDump: event line, two lamps, the
+// download animation, the progress bar and the "Lo"/"Hi" speed option.
+class FrmProbeServerDump : public QWidget, public tavric::Window {
+  Q_OBJECT
+
+ public:
+  explicit FrmProbeServerDump(QWidget* parent = nullptr);
+
+  // tavric::Window
+  void set_event_text(const std::string& text) override;
+  void show_led(int index, LedColour colour) override;
+  void show_dump_frame(int frame) override;
+  void set_progress(int percent) override;
+  bool speed_hi() const override;
+  void set_speed_hi(bool hi) override;
+  void stop_timer() override;
+  void yield() override;
+  void check_open() override;
+
+  bool closed() const { return closed_; }
+  // Runs the unload steps when the user closes the window.
+  std::function<void()> on_unload;
+  // The first tick of `tmr`.
+  std::function<void()> on_tick;
+
+  QLabel* event_line() const { return lbl_; }
+  QProgressBar* progress_bar() const { return pgb_; }
+
+ signals:
+  void closedByUser();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  int px(int twips) const;
+  QRect twips_rect(int left, int top, int width, int height) const;
+  void tmr_Timer();
+
+  QRadioButton* opt_speed_[2];
+  QLabel* label3_;
+  QLabel* lbl_;
+  QLabel* label2_;
+  QProgressBar* pgb_;
+  QLabel* led_[2];
+  QLabel* img_dumping_;
+  QLabel* image1_;
+  QLabel* image2_;
+  QLabel* label1_;
+  QTimer tmr_;
+  LedColour led_state_[2] = {LedColour::Off, LedColour::Off};
+  int frame_ = 1;
+  bool closed_ = false;
+  double dpi_ = 96.0;
+};
+
+}  // namespace tavric::qt

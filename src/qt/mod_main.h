@@ -1,0 +1,9 @@
+#pragma once
+
+namespace modMain {
+
+// The program's entry: shows the main window, whose timer starts the download run;
+// returns the exit status when the program ends.
+int Main(int argc, char** argv);
+
+}  // namespace modMain

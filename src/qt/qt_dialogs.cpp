@@ -1,0 +1,35 @@
+#include "qt/qt_dialogs.h"
+
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace tavric::qt {
+namespace {
+
+// Texts break their lines with a carriage return; a label wants a line feed.
+QString display_text(const std::string& text) {
+  return QString::fromStdString(text)
+      .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+      .replace(QChar('\r'), QChar('\n'));
+}
+
+}  // namespace
+
+void QtDialogs::message(const std::string& title, const std::string& text) {
+  QMessageBox box(QMessageBox::Information, QString::fromStdString(title), display_text(text),
+                  QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+std::string QtDialogs::prompt(const std::string& title, const std::string& text,
+                              const std::string& default_text) {
+  QInputDialog dialog(parent_);
+  dialog.setWindowTitle(QString::fromStdString(title));
+  dialog.setLabelText(display_text(text));
+  dialog.setTextValue(QString::fromStdString(default_text));
+  dialog.setInputMode(QInputDialog::TextInput);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return dialog.textValue().toStdString();
+}
+
+}  // namespace tavric::qt
