@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include "app/feedback.h"
+#include "app/form.h"
+#include "app/locations.h"
+#include "platform/run_control.h"
+#include "tests/host/test_host.h"
+
+namespace tavric {
+namespace {
+
+using testhost::TestHost;
+
+TEST(SavedSpeed, FirstLaunchSelectsLoAndUnloadSavesTheOption) {
+  TestHost host;
+  Session s(host.platform);
+  Form_Load(s);
+  EXPECT_FALSE(host.window.speed_hi());
+  EXPECT_FALSE(host.settings.has("Port"));
+  EXPECT_EQ(host.settings.get("Cell", ""), "");
+
+  host.window.set_speed_hi(true);
+  Form_Unload(s);
+  EXPECT_EQ(host.settings.get("Speed", ""), "1");
+
+  // The next launch starts with "Hi"; a value the program never writes gives "Lo".
+  TestHost next;
+  next.settings.set("Speed", "1");
+  Session s2(next.platform);
+  Form_Load(s2);
+  EXPECT_TRUE(next.window.speed_hi());
+  for (const char* odd : {"2", "-1", "abc", "", "1.0"}) {
+    next.settings.set("Speed", odd);
+    Form_Load(s2);
+    EXPECT_FALSE(next.window.speed_hi()) << odd;
+  }
+}
+
+TEST(SavedSpeed, UnloadClosesThePortAndTheFilesKeepingTheirLines) {
+  TestHost host;
+  Session s(host.platform);
+  host.line.set_comm_port(2);
+  std::string error;
+  ASSERT_TRUE(host.line.open(error));
+  std::error_code e;
+  s.DumpFile = host.files.open(host.output_dir / "d.csv", OpenMode::Replace, e);
+  ASSERT_TRUE(s.DumpFile);
+  s.DumpFile->write("line\r\n");
+  Form_Unload(s);
+  EXPECT_FALSE(host.line.is_open());
+  EXPECT_FALSE(s.DumpFile);
+  EXPECT_EQ(host.read_output("d.csv"), "line\r\n");
+  EXPECT_EQ(host.settings.get("Speed", ""), "0");
+}
+
+TEST(Feedback, AnimationCyclesAndLampsChangeOneAtATime) {
+  TestHost host;
+  Session s(host.platform);
+  for (int i = 0; i < 11; ++i) NextDumpImg(s);
+  EXPECT_EQ(host.window.frame_history(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1}));
+
+  SetLed(s, 0, "G");
+  SetLed(s, 1, "R");
+  EXPECT_EQ(host.window.led(0), LedColour::Green);
+  EXPECT_EQ(host.window.led(1), LedColour::Red);
+  SetLed(s, 1, "X");  // unknown letter: the lamp stays as it is
+  SetLed(s, 1, "g");
+  EXPECT_EQ(host.window.led(1), LedColour::Red);
+  EXPECT_EQ(host.window.led_history().size(), 2U);
+  SetLed(s, 0, "N");
+  EXPECT_EQ(host.window.led(0), LedColour::Off);
+  EXPECT_EQ(host.window.led(1), LedColour::Red);
+}
+
+TEST(Feedback, EventLineShowsTheLatestTextAndYields) {
+  TestHost host;
+  Session s(host.platform);
+  ShowEvent(s, "first");
+  ShowEvent(s, "second");
+  EXPECT_EQ(host.window.event_text(), "second");
+  EXPECT_EQ(host.window.yield_count(), 2);
+  // Closing the window during a yield stops the run there.
+  host.window.when([] { return true; }, [&] { host.window.close(); });
+  EXPECT_THROW(ShowEvent(s, "third"), WindowClosed);
+}
+
+TEST(Feedback, ProgressOutsideTheBarKeepsTheLastValue) {
+  TestHost host;
+  Session s(host.platform);
+  SetProgress(s, 40);
+  SetProgress(s, 101);
+  SetProgress(s, -1);
+  EXPECT_EQ(host.window.progress(), 40);
+  SetProgress(s, 100);
+  EXPECT_EQ(host.window.progress(), 100);
+}
+
+TEST(Locations, PortLinksAndFolders) {
+  const auto dir = std::filesystem::temp_directory_path() / "tavric-locations-test";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  std::filesystem::create_symlink("/dev/pts/7", dir / "com3");
+  std::filesystem::create_symlink("ttyUSB0", dir / "com4");
+  EXPECT_EQ(port_device_path(3, dir), "/dev/pts/7");
+  EXPECT_EQ(port_device_path(4, dir), (dir / "ttyUSB0").string());
+  EXPECT_EQ(port_device_path(1, dir), "/dev/ttyS0");
+  EXPECT_EQ(port_device_path(12, dir), "/dev/ttyS11");
+
+  const Environment env{{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "/cfg"}};
+  EXPECT_EQ(settings_dir(env), "/cfg/RNQ7");
+  EXPECT_EQ(settings_dir({{"HOME", "/home/u"}}), "/home/u/.config/RNQ7");
+  EXPECT_EQ(output_dir(dir, env), dir);
+  EXPECT_EQ(output_dir("/nonexistent/bin", env), "/home/u/.local/share/RNQ7");
+  EXPECT_EQ(output_dir("/nonexistent/bin", {{"HOME", "/h"}, {"XDG_DATA_HOME", "/data"}}),
+            "/data/RNQ7");
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace tavric

@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QProgressBar>
+#include <cstdlib>
+
+#include "app/feedback.h"
+#include "app/session.h"
+#include "platform/run_control.h"
+#include "qt/main_window.h"
+#include "tests/host/test_host.h"
+
+namespace tavric {
+namespace {
+
+QString screenshot_dir() {
+  const char* dir = std::getenv("TAVRIC_SCREENSHOT_DIR");
+  const QString path = dir ? QString::fromLocal8Bit(dir) : QDir::tempPath();
+  QDir().mkpath(path);
+  return path;
+}
+
+TEST(MainWindow, ShowsItsIndicatorsAndRendersAFinishedWindow) {
+  qt::FrmProbeServerDump window;
+  window.show();
+  EXPECT_EQ(window.event_line()->text(), "Connecting, please wait ...");
+  EXPECT_EQ(window.progress_bar()->value(), 0);
+  EXPECT_FALSE(window.speed_hi());
+
+  // Drive it as a run would: the indicators change at once.
+  testhost::TestHost host;
+  Platform platform{window, host.dialogs, host.line, host.settings, host.clock, host.files,
+                    host.output_dir};
+  Session s(platform);
+  ShowEvent(s, "Loading reading 37/100");
+  SetLed(s, 0, "N");
+  SetLed(s, 1, "G");
+  for (int i = 0; i < 4; ++i) NextDumpImg(s);
+  SetProgress(s, 37);
+  SetProgress(s, 250);
+  EXPECT_EQ(window.event_line()->text(), "Loading reading 37/100");
+  EXPECT_EQ(window.progress_bar()->value(), 37);
+
+  const QImage shot = window.grab().toImage();
+  EXPECT_EQ(shot.width(), window.width() * shot.devicePixelRatio());
+  EXPECT_GT(window.width(), 400);
+  // The lamp area is not background: the lamp picture was painted there.
+  const QColor lamp = shot.pixelColor(static_cast<int>((4020 + 112) / 15.0),
+                                      static_cast<int>((540 + 112) / 15.0));
+  EXPECT_GT(lamp.green(), lamp.red());
+  EXPECT_TRUE(shot.save(screenshot_dir() + "/main-window.png"));
+}
+
+TEST(MainWindow, ClosingRunsTheUnloadStepsOnceAndStopsTheRun) {
+  qt::FrmProbeServerDump window;
+  int unloads = 0;
+  window.on_unload = [&] { ++unloads; };
+  window.show();
+  window.set_speed_hi(true);
+  EXPECT_TRUE(window.speed_hi());
+  window.close();
+  window.close();
+  EXPECT_EQ(unloads, 1);
+  EXPECT_TRUE(window.closed());
+  EXPECT_THROW(window.yield(), WindowClosed);
+}
+
+}  // namespace
+}  // namespace tavric
