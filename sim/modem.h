@@ -17,7 +17,9 @@ namespace tavric::sim {
 //   AT+CPIN? -> "+CPIN: READY" or "+CPIN: SIM PIN", then OK
 //   AT+CPIN="nnnn" -> OK (right PIN, SIM unlocked) or "+CME ERROR: 16" (wrong PIN)
 //   ATD<number> -> after `dial_delay`: "CONNECT 9600", "BUSY" or "NO CARRIER"; at once
-//     "ERROR" (also while the SIM is locked); or nothing at all
+//     "ERROR" (also while the SIM is locked); or nothing at all. A byte received while
+//     the call is being set up aborts it with "NO CARRIER".
+//   ATO -> back to data mode while the call is up
 //   ATH -> OK, the call (if any) ends; anything else -> ERROR
 // "+++" after a pause of at least `escape_guard` leaves the call for command mode (the
 // call stays up until ATH) and is answered OK; in command mode "+++" is answered OK too.
@@ -35,7 +37,9 @@ class CellModem : public LineDevice {
     MonoTime reply_delay = std::chrono::milliseconds(30);  // AT command turnaround
     MonoTime call_delay = std::chrono::milliseconds(900);  // each way, through the call
     MonoTime escape_guard = std::chrono::milliseconds(500);
-    int ignored_ate0 = 0;  // how many "ATE0" commands go unanswered at first
+    // Command lines the modem misses while it wakes up (no echo, no answer), so that
+    // with 1 only the second "ATE0" is answered.
+    int ignored_ate0 = 0;
   };
 
   // `server` is the device at the other end of the call; the modem attaches it to an
@@ -81,7 +85,7 @@ class CellModem : public LineDevice {
   MonoTime online_from_{0};  // the CONNECT result has been sent by then
   MonoTime last_data_at_{0};
   int plus_count_ = 0;
-  int ate0_seen_ = 0;
+  int asleep_lines_ = 0;
   int calls_ = 0;
   int hangups_ = 0;
 };

@@ -43,7 +43,7 @@ class V5Server : public LineDevice {
     LocalDateTime clock{2012, 3, 4, 14, 0, 0};  // the server clock at attach()
     std::array<Byte, 2> address{0x00, 0x01};    // the unit's own address
     MonoTime turnaround = std::chrono::milliseconds(20);
-    MonoTime frame_gap{0};  // pause between stream frames
+    MonoTime frame_gap{0};  // pause after each stream frame
     int baud = 9600;
     FaultPlan faults;
   };
