@@ -30,8 +30,8 @@ TEST(MainWindow, ShowsItsIndicatorsAndRendersAFinishedWindow) {
 
   // Drive it as a run would: the indicators change at once.
   testhost::TestHost host;
-  Platform platform{window, host.dialogs, host.line, host.settings, host.clock, host.files,
-                    host.output_dir};
+  Platform platform{window,     host.dialogs, host.line,      host.settings,
+                    host.clock, host.files,   host.output_dir};
   Session s(platform);
   ShowEvent(s, "Loading reading 37/100");
   SetLed(s, 0, "N");
@@ -46,8 +46,8 @@ TEST(MainWindow, ShowsItsIndicatorsAndRendersAFinishedWindow) {
   EXPECT_EQ(shot.width(), window.width() * shot.devicePixelRatio());
   EXPECT_GT(window.width(), 400);
   // The lamp area is not background: the lamp picture was painted there.
-  const QColor lamp = shot.pixelColor(static_cast<int>((4020 + 112) / 15.0),
-                                      static_cast<int>((540 + 112) / 15.0));
+  const QColor lamp =
+      shot.pixelColor(static_cast<int>((4020 + 112) / 15.0), static_cast<int>((540 + 112) / 15.0));
   EXPECT_GT(lamp.green(), lamp.red());
   EXPECT_TRUE(shot.save(screenshot_dir() + "/main-window.png"));
 }
