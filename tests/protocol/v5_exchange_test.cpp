@@ -2,8 +2,10 @@
 
 #include "protocol/crc.h"
 #include "protocol/requests.h"
+#include "protocol/status.h"
 #include "protocol/v5_exchange.h"
-#include "tests/protocol/scripted_server.h"
+#include "sim/v5_server.h"
+#include "tests/protocol/bench.h"
 
 namespace tavric::testing {
 namespace {
@@ -19,42 +21,38 @@ TEST(FrameCheck, Crc16Modbus) {
   update_crc(crc, 0);
   EXPECT_EQ(crc, 0x40BF);
 
-  testhost::TestHost host;
-  Session s(host.platform);
-  GenerateCRC(s);  // nothing covered yet
-  EXPECT_EQ(s.TxBuffer[6], 0xFF);
-  EXPECT_EQ(s.TxBuffer[7], 0xFF);
+  Bench b;
+  GenerateCRC(b.s);  // nothing to cover
+  EXPECT_EQ(b.s.TxBuffer[6], 0xFF);
+  EXPECT_EQ(b.s.TxBuffer[7], 0xFF);
 }
 
-// Status, clearing and clock requests as they go out, each after its 0x00 byte.
-TEST(V5Frame, RequestsAreByteExact) {
-  ScriptedServer server(true, [](const Bytes&, int) { return Reply{}; });
-  Bench b(server);
-  v5Add(b.s, 16);
-  v5Add(b.s, 0);
-  v5Transmit(b.s);
-  EXPECT_EQ(payload(b.host.line.sent_bytes(), 1, 10),
-            (Bytes{0x00, 0x5E, 0xFF, 0xFF, 0x03, 0x00, 0x10, 0x00, 0x0D, 0x84}));
-  EXPECT_EQ(b.s.TxLength, 0);
-
+TEST(V5Exchange, RequestsAreByteExact) {
+  sim::V5Server server;
+  Bench b(&server);
+  v5GetStatus(b.s);
   v5ClearReadings(b.s);
-  EXPECT_EQ(server.requests.back(), (Bytes{0x5E, 0xFF, 0xFF, 0x02, 0x00, 0x09, 0x61, 0xC6}));
+  EXPECT_EQ(b.host.line.sent_bytes(),
+            (Bytes{0x00, 0x5E, 0xFF, 0xFF, 0x03, 0x00, 0x10, 0x00, 0x0D, 0x84,  //
+                   0x00, 0x5E, 0xFF, 0xFF, 0x02, 0x00, 0x09, 0x61, 0xC6}));
+  EXPECT_FALSE(b.s.NoComms);
+  EXPECT_EQ(b.s.TxLength, 0);
+  EXPECT_EQ(server.clear_count(), 1);
 
   for (auto [second, last] : {std::pair{0, 0x80}, {7, 0x80}, {8, 0x81}}) {
     b.host.clock.set_local(LocalDateTime{2000, 1, 2, 0, 0, second});
     v5SetLoggerDate(b.s);
-    EXPECT_EQ(payload(server.requests.back(), 6, 5), (Bytes{10, 0x00, 0x00, 0x16, Byte(last)}));
+    EXPECT_EQ(server.requests().back().args, (Bytes{0x00, 0x00, 0x16, Byte(last)}));
   }
 }
 
-TEST(V5Timing, SilentServerCostsFourWaitsAndFourFrames) {
+TEST(V5Exchange, SilentServerCostsFourWaits) {
   for (int modem : {0, 1}) {
-    ScriptedServer server(true, [](const Bytes&, int) { return Reply{}; });
-    Bench b(server);
+    Bench b;
     b.s.ModemConnected = static_cast<std::int16_t>(modem);
     v5ClearReadings(b.s);
     EXPECT_TRUE(b.s.NoComms);
-    EXPECT_EQ(server.requests.size(), 4U);
+    EXPECT_EQ(b.host.line.sent().size(), 8U);  // lead byte and frame, four times
     EXPECT_DOUBLE_EQ(b.elapsed(), modem ? 22.0 : 2.0);
     EXPECT_EQ(b.host.window.frame_history(), (std::vector<int>{1, 2, 3, 4}));
     EXPECT_EQ(b.host.window.led(0), LedColour::Off);
@@ -62,28 +60,20 @@ TEST(V5Timing, SilentServerCostsFourWaitsAndFourFrames) {
   }
 }
 
-TEST(V5Timing, EachChunkRestartsTheWait) {
+TEST(V5Exchange, EachChunkRestartsTheWait) {
   const Bytes f = v5_frame(9, {1, 2, 3, 4, 5, 6});
-  struct Case {
-    int modem;
-    double first, pause;
-    std::size_t requests;
-  };
-  for (const Case& c : {Case{0, 0.45, 0.45, 1}, Case{1, 5.4, 5.4, 1}, Case{0, 0.45, 0.55, 2}}) {
-    ScriptedServer server(true, [&](const Bytes&, int n) {
-      if (n > 1) return Reply{{0, f}};
-      return Reply{{c.first, payload(f, 1, 4)}, {c.pause, payload(f, 5, 10)}};
-    });
-    Bench b(server);
-    b.s.ModemConnected = static_cast<std::int16_t>(c.modem);
+  for (auto [modem, pause] : {std::pair{0, 0.45}, {1, 5.4}, {0, 0.55}}) {
+    FixedReplies server({{pause, slice(f, 1, 4)}, {pause, slice(f, 5, 10)}});
+    server.answered = 1;  // a late rest must not pass for the reply to a later attempt
+    Bench b(&server);
+    b.s.ModemConnected = static_cast<std::int16_t>(modem);
     v5ClearReadings(b.s);
-    EXPECT_FALSE(b.s.NoComms);
-    EXPECT_EQ(server.requests.size(), c.requests);
-    EXPECT_EQ(b.s.RxLength, 14);
+    EXPECT_EQ(b.s.NoComms, pause == 0.55);
+    EXPECT_EQ(server.requests, pause == 0.55 ? 4 : 1);
   }
 }
 
-TEST(V5Reply, FaultyFramesAreDroppedWithinTheAttempt) {
+TEST(V5Exchange, FaultyFrameThenGoodOneInTheSameChunk) {
   Bytes bad_crc = v5_frame(9, {1});
   bad_crc[5] ^= 0x40;
   const Bytes good = v5_frame(9, {7, 7});
@@ -92,27 +82,47 @@ TEST(V5Reply, FaultyFramesAreDroppedWithinTheAttempt) {
     chunk.insert(chunk.end(), faulty.begin(), faulty.end());
     chunk.insert(chunk.end(), good.begin(), good.end());
     chunk.insert(chunk.end(), {0xAA, 0xBB});
-    ScriptedServer server(true, [&](const Bytes&, int) { return Reply{{0, chunk}}; });
-    Bench b(server);
+    FixedReplies server({{0, chunk}});
+    Bench b(&server);
     b.host.line.set_chunk_size(100);
     v5ClearReadings(b.s);
     EXPECT_FALSE(b.s.NoComms);
-    EXPECT_EQ(server.requests.size(), 1U);
+    EXPECT_EQ(server.requests, 1);
     EXPECT_EQ(b.s.RxBuffer[8], 7);
     EXPECT_EQ(b.s.RxLength, 12);  // the two bytes after the reply are kept too
-    EXPECT_EQ(b.host.window.led(1), LedColour::Off);
   }
 }
 
-TEST(V5Reply, ClosedPortSendsNothing) {
-  ScriptedServer server(true, [](const Bytes&, int) { return Reply{}; });
-  Bench b(server);
-  b.host.line.close();
-  v5ClearReadings(b.s);
-  EXPECT_TRUE(b.s.NoComms);
-  EXPECT_TRUE(b.host.line.sent().empty());
-  EXPECT_EQ(b.s.TxLength, 0);
-  EXPECT_DOUBLE_EQ(b.elapsed(), 0.0);
+TEST(V5Status, DecodesPointersAndClock) {
+  sim::V5Server::Config config;
+  config.write_pointer = 300;
+  config.read_pointer = 200;
+  config.clock = {2000, 1, 2, 0, 0, 0};
+  sim::V5Server server(config);
+  Bench b(&server);
+  b.host.clock.set_local(LocalDateTime{2000, 1, 3, 12, 0, 0});
+  v5GetStatus(b.s);
+  EXPECT_EQ(b.s.WritePointer, 300);
+  EXPECT_EQ(b.s.ReadPointer, 200);
+  EXPECT_EQ(b.s.BufferSize, 1000);
+  EXPECT_EQ(b.s.NewReadings, 100);
+  EXPECT_EQ(b.s.LoggerDate, (LocalDateTime{2000, 1, 2}));
+  EXPECT_FLOAT_EQ(b.s.LoggerClockOffset, 1.5F);
+  EXPECT_EQ(b.host.window.event_text(), "Loaded server status OK.");
+
+  config.clock_valid = false;
+  sim::V5Server unset(config);
+  Bench u(&unset);
+  u.s.LoggerClockOffset = 7;
+  v5GetStatus(u.s);
+  EXPECT_EQ(u.s.LoggerDate, (LocalDateTime{2000, 1, 1}));
+  EXPECT_EQ(u.s.LoggerClockOffset, 7);
+
+  Bench silent;
+  silent.s.ReadPointer = 12;
+  v5GetStatus(silent.s);
+  EXPECT_EQ(silent.s.ReadPointer, 12);
+  EXPECT_EQ(silent.host.window.event_text(), "Cannot load server status, no comms.");
 }
 
 }  // namespace
