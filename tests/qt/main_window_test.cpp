@@ -46,10 +46,11 @@ TEST(MainWindow, ShowsItsIndicatorsAndRendersAFinishedWindow) {
   EXPECT_EQ(shot.width(), window.width() * shot.devicePixelRatio());
   EXPECT_GT(window.width(), 400);
   // The lamp area is not background: the lamp picture was painted there.
-  const QColor lamp =
-      shot.pixelColor(static_cast<int>((4020 + 112) / 15.0), static_cast<int>((540 + 112) / 15.0));
+  const double dpr = shot.devicePixelRatio();
+  const QColor lamp = shot.pixelColor(static_cast<int>((4020 + 112) / 15.0 * dpr),
+                                      static_cast<int>((540 + 112) / 15.0 * dpr));
   EXPECT_GT(lamp.green(), lamp.red());
-  EXPECT_TRUE(shot.save(screenshot_dir() + "/main-window.png"));
+  EXPECT_TRUE(shot.save(screenshot_dir() + QString("/main-window@%1x.png").arg(dpr)));
 }
 
 TEST(MainWindow, ClosingRunsTheUnloadStepsOnceAndStopsTheRun) {
