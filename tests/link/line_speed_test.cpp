@@ -38,9 +38,7 @@ TEST(SetBaudrate, HiMovesBothSidesAndBack) {
 }
 
 TEST(SetBaudrate, FallsBackTo9600WhenTheServerStaysBehind) {
-  sim::LegacyServer::Config config;
-  config.faults.ignores_speed_change = true;
-  sim::LegacyServer server(config);
+  sim::LegacyServer server(with_fault<sim::LegacyServer::Config>("ignores-speed-change"));
   Bench b(&server);
   b.host.window.set_speed_hi(true);
   SetBaudrate(b.s, 1);

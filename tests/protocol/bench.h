@@ -12,33 +12,31 @@
 
 namespace tavric::testing {
 
-// One piece of a reply, sent `pause` seconds after the previous one has gone out.
 struct Piece {
-  double pause;
+  double pause;  // seconds after the previous piece has gone out
   Bytes bytes;
 };
 
-// A far end that answers every request (any write of five bytes or more, so not the v5
-// lead byte) with the same pieces, 20 ms after the request has arrived; requests after
-// the first `answered` go unanswered.
+// Answers each of the first `answered` requests (writes of five bytes or more, so not
+// the v5 lead byte) with the same pieces, 20 ms after the request has arrived.
 class FixedReplies : public sim::LineDevice {
  public:
-  explicit FixedReplies(std::vector<Piece> reply) : reply_(std::move(reply)) {}
+  explicit FixedReplies(std::vector<Piece> reply, int answered = 1000)
+      : reply_(std::move(reply)), answered_(answered) {}
   void attach(sim::LineEnd& line) override { line_ = &line; }
   void receive(ByteView bytes, MonoTime at) override {
-    if (bytes.size() < 5 || ++requests > answered) return;
+    if (bytes.size() < 5 || ++requests > answered_) return;
     MonoTime t = at + std::chrono::milliseconds(20);
     for (const Piece& p : reply_) {
-      t += seconds_f(p.pause);
-      line_->send(p.bytes, t);
+      line_->send(p.bytes, t += seconds_f(p.pause));
       t += sim::byte_time(9600) * static_cast<long>(p.bytes.size());
     }
   }
   int requests = 0;
-  int answered = 1000;
 
  private:
   std::vector<Piece> reply_;
+  int answered_;
   sim::LineEnd* line_ = nullptr;
 };
 
@@ -60,33 +58,35 @@ inline Bytes v5_frame(Byte command, const Bytes& data, Byte status = 1) {
   return f;
 }
 
-inline Bytes slice(const Bytes& b, std::size_t from, std::size_t n) {  // positions from 1
-  return Bytes(b.begin() + static_cast<long>(from - 1),
-               b.begin() + static_cast<long>(from - 1 + n));
+template <typename C>
+Bytes slice(const C& c, std::size_t from, std::size_t n) {  // positions count from 1
+  return Bytes(c.begin() + static_cast<long>(from - 1),
+               c.begin() + static_cast<long>(from - 1 + n));
 }
 
-// A fault plan from one item such as "silent=2,3" (empty: none).
-inline sim::FaultPlan faults(const std::string& item) {
-  sim::FaultPlan plan;
-  if (!item.empty() && !sim::add_fault(plan, item).empty()) throw std::invalid_argument(item);
-  return plan;
+// A server config with the fault plan of one item such as "silent=2,3" ("" for none).
+template <typename Config>
+Config with_fault(const std::string& item) {
+  Config config;
+  if (!item.empty() && !sim::add_fault(config.faults, item).empty()) {
+    throw std::invalid_argument(item);
+  }
+  return config;
 }
 
-// A session with port 1 open; `device` (none: a silent line) at the far end.
+// A session with port 1 open and `device` at the far end (none: a silent line).
 struct Bench {
   explicit Bench(sim::LineDevice* device = nullptr) {
     if (device) host.line.attach(1, *device);
-    host.line.set_comm_port(1);
     std::string error;
     host.line.open(error);
-    start = host.clock.monotonic();
   }
   double elapsed() const {
     return std::chrono::duration<double>(host.clock.monotonic() - start).count();
   }
   testhost::TestHost host;
   Session s{host.platform};
-  MonoTime start;
+  MonoTime start = host.clock.monotonic();
 };
 
 }  // namespace tavric::testing

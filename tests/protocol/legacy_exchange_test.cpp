@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "protocol/legacy_exchange.h"
+#include "protocol/requests.h"
+#include "protocol/status.h"
 #include "sim/legacy_server.h"
 #include "tests/protocol/bench.h"
 
@@ -12,27 +14,28 @@ void date_request(Bench& b, std::int16_t& len, bool no_retries = false, float ti
   Transmit(b.s, len, no_retries, timeout);
 }
 
-sim::LegacyServer server_with(const std::string& fault) {
-  sim::LegacyServer::Config config;
-  config.faults = faults(fault);
-  return sim::LegacyServer(config);
-}
-
-TEST(LegacyExchange, DateRequestIsByteExact) {
-  sim::LegacyServer server;
-  Bench b(&server);
-  std::int16_t len = 14;
-  date_request(b, len);
-  EXPECT_EQ(b.host.line.sent_bytes(), (Bytes{0x5E, 0xFF, 0xFF, 0xFF, 0x0E, 0x00, 0x09, 0, 0, 0, 0,
-                                             0x03, 0x14, 0x5F, 0, 0, 0}));
-  EXPECT_EQ(b.host.line.control_log(), (std::vector<std::string>{"DTR-", "RTS-", "DTR+", "RTS+"}));
-  EXPECT_FALSE(b.s.NoComms);
-  EXPECT_EQ(b.s.TxLength, 0);
-  EXPECT_EQ(slice(Bytes(b.s.RxBuffer.begin(), b.s.RxBuffer.end()), 10, 3), (Bytes{12, 2, 29}));
-  EXPECT_EQ(b.host.window.led(1), LedColour::Off);
-
-  for (double x : {12.0, -5.0, 2.5}) TxAdd(b.s, x);  // halves go to the even neighbour
-  EXPECT_EQ(slice(Bytes(b.s.TxBuffer.begin(), b.s.TxBuffer.end()), 8, 3), (Bytes{12, 0, 2}));
+TEST(LegacyExchange, FramesAndRetriesAgainstTheServer) {
+  struct Case {
+    const char* fault;
+    bool no_comms;
+    std::size_t requests;
+  };
+  for (const Case& c :
+       {Case{"", false, 1}, Case{"bad-check=1,2,3", true, 3}, Case{"bad-check=1", false, 2},
+        Case{"noise=1", false, 1}, Case{"cut-short=1", false, 2}}) {
+    sim::LegacyServer server(with_fault<sim::LegacyServer::Config>(c.fault));
+    Bench b(&server);
+    std::int16_t len = 14;
+    date_request(b, len);
+    EXPECT_EQ(b.s.NoComms, c.no_comms) << c.fault;
+    EXPECT_EQ(server.requests().size(), c.requests) << c.fault;
+    EXPECT_EQ(b.s.TxLength, 0);
+    EXPECT_EQ(b.host.window.led(1), c.no_comms ? LedColour::Red : LedColour::Off);
+    if (c.requests != 1) continue;
+    EXPECT_EQ(slice(b.host.line.sent_bytes(), 1, 17),
+              (Bytes{0x5E, 0xFF, 0xFF, 0xFF, 0x0E, 0, 9, 0, 0, 0, 0, 0x03, 0x14, 0x5F, 0, 0, 0}));
+    EXPECT_EQ(slice(b.s.RxBuffer, 10, 3), (Bytes{12, 2, 29}));
+  }
 }
 
 TEST(LegacyExchange, SilentServerCostsFourAttemptsOfHalfASecond) {
@@ -45,47 +48,29 @@ TEST(LegacyExchange, SilentServerCostsFourAttemptsOfHalfASecond) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(b.host.line.sent()[i].at, b.start + seconds_f(0.5 * i));
   EXPECT_DOUBLE_EQ(b.elapsed(), 2.0);
   EXPECT_EQ(action_ran, b.start + seconds_f(0.3));  // held through the first-byte wait
+  const auto& lines = b.host.line.control_log();
+  EXPECT_EQ(std::vector(lines.begin(), lines.begin() + 4),
+            (std::vector<std::string>{"DTR-", "RTS-", "DTR+", "RTS+"}));
   EXPECT_TRUE(b.s.NoComms);
-  EXPECT_EQ(b.host.window.led(1), LedColour::Red);
 
   date_request(b, len, /*no_retries=*/true, /*timeout=*/0.3F);
   EXPECT_EQ(b.host.line.sent().size(), 5U);
   EXPECT_NEAR(b.elapsed(), 3.1, 1e-6);
 }
 
-TEST(LegacyExchange, AllowanceRunsFromTheLastArrival) {
+TEST(LegacyExchange, CollectionFollowsTheArrivals) {
   const Bytes f = legacy_frame({9, 0, 12, 2, 29});
-  for (double pause : {0.19, 0.21}) {
+  for (double pause : {0.19, 0.21}) {  // reply in three pieces, starting after 0.4 s
     FixedReplies server({{0.4, slice(f, 1, 5)}, {pause, slice(f, 6, 5)}, {pause, slice(f, 11, 4)}});
     Bench b(&server);
     std::int16_t len = 14;
     date_request(b, len, /*no_retries=*/true);
     EXPECT_EQ(b.s.NoComms, pause > 0.2);
-    EXPECT_EQ(server.requests, 1);
   }
-}
-
-TEST(LegacyExchange, FaultyRepliesAreRetried) {
-  struct Case {
-    const char* fault;
-    bool no_comms;
-    std::size_t requests;
-  };
-  for (const Case& c : {Case{"bad-check=1,2,3", true, 3}, Case{"bad-check=1", false, 2},
-                        Case{"noise=1", false, 1}, Case{"cut-short=1", false, 2}}) {
-    sim::LegacyServer server = server_with(c.fault);
-    Bench b(&server);
-    std::int16_t len = 14;
-    date_request(b, len);
-    EXPECT_EQ(b.s.NoComms, c.no_comms);
-    EXPECT_EQ(server.requests().size(), c.requests);
-  }
-}
-
-TEST(LegacyExchange, AnnouncedLengthAndTrailingBytes) {
-  Bytes reply = legacy_frame({9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});  // announces 20
-  reply.insert(reply.end(), {0x5E, 7, 7});
-  FixedReplies server({{0, reply}});
+  // Announcing 20 bytes raises the expected length; what follows the frame is not checked.
+  Bytes longer = legacy_frame({9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  longer.insert(longer.end(), {0x5E, 7});
+  FixedReplies server({{0, {0x13, 0x00}}, {0, longer}});
   Bench b(&server);
   b.host.line.set_chunk_size(64);
   std::int16_t len = 14;
@@ -93,7 +78,66 @@ TEST(LegacyExchange, AnnouncedLengthAndTrailingBytes) {
   EXPECT_FALSE(b.s.NoComms);
   EXPECT_EQ(len, 20);
   EXPECT_EQ(b.s.RxLength, 20);
-  EXPECT_EQ(b.s.RxBuffer[21], 0x5E);  // kept after the frame, not checked
+  EXPECT_EQ(b.s.RxBuffer[21], 0x5E);
+}
+
+// Clock 2012-02-29 13:30:00; 258 blocks, the last holding one record.
+sim::LegacyServer::Config with_faults(const std::string& fault) {
+  auto config = with_fault<sim::LegacyServer::Config>(fault);
+  config.records.resize(258 * 4 - 3);
+  return config;
+}
+
+TEST(LegacyRequests, StatusClockAndClearing) {
+  sim::LegacyServer server(with_faults(""));
+  Bench b(&server);
+  b.host.clock.set_local(LocalDateTime{2012, 2, 29, 13, 30, 5});
+  GetStatus(b.s);
+  EXPECT_EQ(b.s.LoggerDate, (LocalDateTime{2012, 2, 29, 13, 30, 0}));
+  EXPECT_EQ(b.s.NewReadings, 258);
+  EXPECT_FLOAT_EQ(b.s.LoggerClockOffset, 5 / 86400.0F);
+
+  SetLoggerDate(b.s);
+  ClearReadings(b.s);
+  EXPECT_FALSE(b.s.NoComms);
+  const auto& sent = b.host.line.sent();
+  ASSERT_EQ(sent.size(), 6U);
+  EXPECT_EQ(slice(sent[3].bytes, 7, 5), (Bytes{10, 255, 12, 2, 29}));
+  EXPECT_EQ(sent[4].bytes, (Bytes{0x5E, 0xFF, 0xFF, 0xFF, 0x0E, 0x00, 0x0C, 0xFE, 0x0D, 0x1E, 0x05,
+                                  0x04, 0x45, 0x5F, 0, 0, 0}));
+  EXPECT_EQ(slice(sent[5].bytes, 7, 5), (Bytes{3, 0, 0, 0, 0}));
+  EXPECT_EQ(server.clear_count(), 1);
+}
+
+TEST(LegacyRequests, FailuresStopTheSequence) {
+  sim::LegacyServer server(with_faults("silent=2,3,4,5"));  // the time of day
+  Bench b(&server);
+  b.s.NewReadings = 5;
+  b.s.LoggerClockOffset = 2;
+  GetStatus(b.s);
+  EXPECT_TRUE(b.s.NoComms);
+  EXPECT_EQ(b.s.NewReadings, 0);
+  EXPECT_EQ(b.s.LoggerClockOffset, 0);
+  EXPECT_EQ(b.s.LoggerDate, zero_date_time());
+  EXPECT_EQ(b.host.window.event_text(), "No comms ...");
+  EXPECT_EQ(server.commands(), (std::vector<int>{9, 11, 11, 11, 11}));
+
+  Bench silent;
+  SetLoggerDate(silent.s);
+  EXPECT_TRUE(silent.s.NoComms);
+  for (const auto& c : silent.host.line.sent()) EXPECT_EQ(c.bytes[6], 10);  // no time request
+}
+
+TEST(LegacyRequests, DataBlockIsAskedForAgainWhileAnotherComes) {
+  for (int wrong : {1, 4}) {
+    sim::LegacyServer server(with_faults(wrong == 1 ? "wrong-block=1" : "wrong-block=1,2,3,4"));
+    Bench b(&server);
+    GetProbeDataBlock(b.s, 300);
+    EXPECT_EQ(server.requests()[0].args, (Bytes{1, 44, 0, 0}));
+    EXPECT_EQ(b.s.RxLength, 142);
+    EXPECT_EQ(b.s.NoComms, wrong == 4);
+    EXPECT_EQ(server.requests().size(), wrong == 4 ? 4U : 2U);
+  }
 }
 
 }  // namespace
