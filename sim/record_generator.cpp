@@ -66,7 +66,7 @@ Record RecordGenerator::make(Probe& p, const LocalDateTime& t) {
     return encode_kind2(r);
   }
   const bool kind0 = take(mix.kind0);
-  const bool bad = take(mix.bad_check);
+  const bool bad = random_.chance(mix.bad_check);
   if (random_.chance(mix.low_battery)) {
     r.battery_code = random_.between(3, 7);
     r.volts = random_.between(25, 33) / 10.0;

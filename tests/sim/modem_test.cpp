@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "sim/modem.h"
+#include "sim/v5_server.h"
+#include "tests/sim/sim_client.h"
+
+namespace {
+
+using simtest::Bytes;
+using simtest::transact;
+using tavric::MonoTime;
+using tavric::sim::CellModem;
+using tavric::testhost::TestHost;
+using namespace std::chrono_literals;
+
+std::string text(const Bytes& b) {
+  return std::string(b.begin(), b.end());
+}
+
+std::string say(TestHost& host, const std::string& command, MonoTime quiet = 500ms) {
+  return text(transact(host, command, quiet));
+}
+
+TEST(CellModem, WholeDialogueWithPinAndCall) {
+  tavric::sim::V5Server server;
+  CellModem::Config config;
+  config.pin = "4321";
+  CellModem modem(server, config);
+  TestHost host;
+  simtest::open_line(host, modem);
+
+  const std::string first = say(host, "ATE0\r");
+  EXPECT_NE(first.find("ATE0"), std::string::npos);  // echo is on until ATE0
+  EXPECT_NE(first.find("OK"), std::string::npos);
+  EXPECT_EQ(say(host, "AT+CPIN?\r"), "\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n");
+  EXPECT_NE(say(host, "AT+CPIN=\"1111\"\r").find("ERROR"), std::string::npos);
+  EXPECT_FALSE(modem.sim_unlocked());
+  EXPECT_EQ(say(host, "AT+CPIN=\"4321\"\r"), "\r\nOK\r\n");
+  EXPECT_NE(say(host, "AT+CPIN?\r").find("READY"), std::string::npos);
+
+  const MonoTime dialled = host.clock.monotonic();
+  EXPECT_EQ(say(host, "ATD 0412 345 678\r", 10s), "\r\nCONNECT 9600\r\n");
+  EXPECT_GE(host.clock.monotonic() - dialled, config.dial_delay);
+  EXPECT_EQ(modem.dialled(), std::vector<std::string>({"0412 345 678"}));
+  ASSERT_TRUE(modem.in_call());
+
+  // Through the call the server answers late, but within the client's 5.5 seconds.
+  const MonoTime asked = host.clock.monotonic();
+  host.line.output(simtest::v5_request(16, {0}));
+  host.line.wait_for_input(asked + 5500ms, tavric::WindowEvents::Hold);
+  const MonoTime first_byte = host.clock.monotonic() - asked;
+  EXPECT_GE(first_byte, 2 * config.call_delay);
+  EXPECT_LT(first_byte, 5500ms);
+  EXPECT_TRUE(simtest::v5_reply_ok(transact(host, Bytes{})));
+
+  // Pluses inside a frame are data; only "+++" after a pause leaves the call.
+  EXPECT_TRUE(
+      simtest::v5_reply_ok(transact(host, simtest::v5_request(10, {0x2B, 0x2B, 0x2B, 0x2B}), 3s)));
+  EXPECT_EQ(server.commands(), std::vector<int>({16, 10}));
+  EXPECT_EQ(say(host, "+++", 2s), "\r\nOK\r\n");
+  EXPECT_TRUE(modem.in_call());
+  EXPECT_EQ(say(host, "ATH\r"), "\r\nOK\r\n");
+  EXPECT_FALSE(modem.in_call());
+  EXPECT_EQ(modem.hangups(), 1);
+}
+
+struct DialCase {
+  CellModem::DialResult result;
+  std::string number;  // the one that connects; empty: any
+  std::string reply;   // what the client sees within 60 s
+};
+
+class Dialling : public testing::TestWithParam<DialCase> {};
+
+TEST_P(Dialling, EndsAsConfigured) {
+  tavric::sim::V5Server server;
+  CellModem::Config config;
+  config.dial = GetParam().result;
+  config.number = GetParam().number;
+  CellModem modem(server, config);
+  TestHost host;
+  simtest::open_line(host, modem);
+  say(host, "ATE0\r");
+  EXPECT_EQ(say(host, "ATD0412345678\r", 60s), GetParam().reply);
+  EXPECT_EQ(modem.in_call(), GetParam().reply.find("CONNECT") != std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, Dialling,
+    testing::Values(DialCase{CellModem::DialResult::Busy, "", "\r\nBUSY\r\n"},
+                    DialCase{CellModem::DialResult::NoCarrier, "", "\r\nNO CARRIER\r\n"},
+                    DialCase{CellModem::DialResult::Error, "", "\r\nERROR\r\n"},
+                    DialCase{CellModem::DialResult::Silent, "", ""},
+                    DialCase{CellModem::DialResult::Connect, "0499", "\r\nNO CARRIER\r\n"},
+                    DialCase{CellModem::DialResult::Connect, "0412345678",
+                             "\r\nCONNECT 9600\r\n"}));
+
+TEST(CellModem, SleepyModemAnswersTheSecondAte0) {
+  tavric::sim::V5Server server;
+  CellModem::Config config;
+  config.ignored_ate0 = 1;
+  CellModem modem(server, config);
+  TestHost host;
+  simtest::open_line(host, modem);
+  EXPECT_EQ(say(host, "ATE0\r", 1s), "");
+  EXPECT_NE(say(host, "ATE0\r").find("OK"), std::string::npos);
+  EXPECT_EQ(say(host, "AT+CPIN?\r"), "\r\n+CPIN: READY\r\n\r\nOK\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,140 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+#include "sim/pty_line.h"
+#include "sim/scenario.h"
+#include "sim/scenario_devices.h"
+#include "sim/v5_server.h"
+#include "tests/sim/sim_client.h"
+
+namespace {
+
+using tavric::sim::Scenario;
+
+Scenario parse(std::vector<std::string> args, std::string& error) {
+  return tavric::sim::parse_scenario(args, error);
+}
+
+TEST(ScenarioOptions, ReadsAScenario) {
+  std::string error;
+  const Scenario sc = parse({"--modem",
+                             "--pin=1234",
+                             "--cell",
+                             "busy",
+                             "--fault",
+                             "silent=2,3",
+                             "--fault",
+                             "ate0-ignored",
+                             "--readings",
+                             "12",
+                             "--buffer-size",
+                             "50",
+                             "--write-pointer",
+                             "7",
+                             "--clock",
+                             "2012-03-04 14:05:00",
+                             "--clock-invalid",
+                             "--port",
+                             "4",
+                             "--log",
+                             "x.json",
+                             "--exit-after-idle",
+                             "2.5"},
+                            error);
+  ASSERT_EQ(error, "");
+  EXPECT_TRUE(sc.modem);
+  EXPECT_EQ(sc.modem_config.pin, "1234");
+  EXPECT_EQ(sc.modem_config.dial, tavric::sim::CellModem::DialResult::Busy);
+  EXPECT_EQ(sc.modem_config.ignored_ate0, 1);
+  EXPECT_EQ(sc.faults.silent, (std::set<int>{2, 3}));
+  EXPECT_EQ(sc.write_pointer, 7);
+  EXPECT_EQ(sc.clock, (tavric::LocalDateTime{2012, 3, 4, 14, 5, 0}));
+  EXPECT_FALSE(sc.clock_valid);
+  EXPECT_EQ(sc.port, 4);
+  EXPECT_DOUBLE_EQ(sc.exit_after_idle_s, 2.5);
+}
+
+TEST(ScenarioOptions, RefusesBadOptionsWithOneLine) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--bogus"},
+      {"--readings"},
+      {"--readings", "x"},
+      {"--pin", "1234"},
+      {"--generation", "v4"},
+      {"--fault", "sometimes"},
+      {"--clock", "2012-02-30 00:00:00"},
+      {"--modem", "--generation", "legacy"},
+      {"--buffer-size", "10", "--read-pointer", "10"},
+      {"--modem=yes"}};
+  for (const auto& args : bad) {
+    std::string error;
+    parse(args, error);
+    EXPECT_NE(error, "") << args[0];
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+  }
+}
+
+TEST(ScenarioDevices, LogShowsRequestsAndStore) {
+  std::string error;
+  const Scenario sc = parse({"--readings", "3", "--records", "clean"}, error);
+  tavric::sim::ScenarioDevices devices(sc, {2012, 3, 4, 14, 5, 0});
+  tavric::testhost::TestHost host;
+  simtest::open_line(host, devices.front());
+  simtest::transact(host, simtest::v5_request(9, {}));
+  const std::string log = devices.log_json(host.clock.monotonic(), host.clock.monotonic());
+  EXPECT_NE(log.find("\"command\":9,\"args\":[]"), std::string::npos) << log;
+  EXPECT_NE(log.find("\"write_pointer\":3,\"read_pointer\":3,\"new_readings\":0"),
+            std::string::npos);
+  EXPECT_NE(log.find("{\"slot\":2,\"record\":\"1"), std::string::npos);
+}
+
+// The real-time line: a client on the terminal gets its reply, paced at the line speed,
+// and gets garbage once it sets another speed than the server's.
+TEST(PtyLine, ServesARealTerminalAtTheClientsSpeed) {
+  tavric::sim::V5Server server;
+  tavric::sim::PtyLine line;
+  line.attach(server);
+  const int fd = ::open(line.device_path().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  std::atomic<bool> stop{false};
+  std::thread serving([&] { line.serve([&] { return stop.load(); }); });
+
+  auto ask = [fd](speed_t speed) {
+    termios t{};
+    tcgetattr(fd, &t);
+    cfmakeraw(&t);
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+    tcsetattr(fd, TCSANOW, &t);
+    const simtest::Bytes request = simtest::v5_request(16, {0});
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(::write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+    simtest::Bytes got;
+    pollfd p{fd, POLLIN, 0};
+    while (got.size() < 24 && ::poll(&p, 1, 1000) > 0) {
+      tavric::Byte buf[64];
+      const ssize_t n = ::read(fd, buf, sizeof buf);
+      if (n <= 0) break;
+      got.insert(got.end(), buf, buf + n);
+    }
+    return std::make_pair(got, std::chrono::steady_clock::now() - start);
+  };
+  const auto [reply, took] = ask(B9600);
+  EXPECT_TRUE(simtest::v5_reply_ok(reply));
+  EXPECT_GE(took, tavric::sim::byte_time(9600) * 24);
+  const auto [garbled, unused] = ask(B57600);
+  EXPECT_TRUE(garbled.empty() || !simtest::v5_reply_ok(garbled));
+
+  stop = true;
+  serving.join();
+  ::close(fd);
+  EXPECT_EQ(server.requests().size(), 1u);  // the second request arrived garbled
+}
+
+}  // namespace
