@@ -95,10 +95,13 @@ void CellModem::data_bytes(ByteView bytes, MonoTime at) {
 
 void CellModem::command_byte(Byte b, MonoTime at) {
   if (asleep_lines_ > 0) {
-    // Still waking up: the modem misses whole command lines, without echo.
+    // Still waking up: the modem misses whole commands, without echo; line noise
+    // without "AT" does not wake it.
     if (b == '\r') {
-      --asleep_lines_;
-      commands_.push_back(pending_);
+      if (upper(pending_).find("AT") != std::string::npos) {
+        --asleep_lines_;
+        commands_.push_back(pending_);
+      }
       pending_.clear();
     } else if (pending_.size() < kMaxCommandLine) {
       pending_.push_back(static_cast<char>(b));
@@ -113,7 +116,9 @@ void CellModem::command_byte(Byte b, MonoTime at) {
     if (!line.empty()) run_command(line, at);
     return;
   }
-  if (pending_.size() < kMaxCommandLine) pending_.push_back(static_cast<char>(b));
+  // An overlong line keeps its end, where a command may still begin.
+  if (pending_.size() >= kMaxCommandLine) pending_.erase(pending_.begin());
+  pending_.push_back(static_cast<char>(b));
   if (pending_.size() >= 3 && pending_.compare(pending_.size() - 3, 3, "+++") == 0) {
     // The escape sent while already in command mode: nothing to leave, but confirm it.
     pending_.resize(pending_.size() - 3);
@@ -126,10 +131,14 @@ void CellModem::reply(const std::string& text, MonoTime at) {
   line_->send(text_bytes("\r\n" + text + "\r\n"), at + config_.reply_delay);
 }
 
-void CellModem::run_command(const std::string& line, MonoTime at) {
+void CellModem::run_command(const std::string& received, MonoTime at) {
+  // Like any AT modem, it looks for "AT" and ignores whatever came before it; a line
+  // without it is line noise and gets no answer.
+  const auto start = upper(received).find("AT");
+  if (start == std::string::npos) return;
+  const std::string line = received.substr(start);
   commands_.push_back(line);
   const std::string cmd = upper(line);
-  if (cmd.rfind("AT", 0) != 0) return reply("ERROR", at);
   const std::string body = cmd.substr(2);
   const bool sim_ready = config_.pin.empty() || unlocked_;
   if (body.empty()) return reply("OK", at);

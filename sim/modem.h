@@ -20,7 +20,9 @@ namespace tavric::sim {
 //     "ERROR" (also while the SIM is locked); or nothing at all. A byte received while
 //     the call is being set up aborts it with "NO CARRIER".
 //   ATO -> back to data mode while the call is up
-//   ATH -> OK, the call (if any) ends; anything else -> ERROR
+//   ATH -> OK, the call (if any) ends; any other command -> ERROR
+// Whatever precedes "AT" on a line is ignored, and a line without "AT" (line noise, or
+// a server request sent to the modem) gets no answer.
 // "+++" after a pause of at least `escape_guard` leaves the call for command mode (the
 // call stays up until ATH) and is answered OK; in command mode "+++" is answered OK too.
 // While a call is up, the client's bytes reach the server and the server's reach the
@@ -37,8 +39,8 @@ class CellModem : public LineDevice {
     MonoTime reply_delay = std::chrono::milliseconds(30);  // AT command turnaround
     MonoTime call_delay = std::chrono::milliseconds(900);  // each way, through the call
     MonoTime escape_guard = std::chrono::milliseconds(500);
-    // Command lines the modem misses while it wakes up (no echo, no answer), so that
-    // with 1 only the second "ATE0" is answered.
+    // Commands the modem misses while it wakes up (no echo, no answer), so that with
+    // 1 only the second "ATE0" is answered.
     int ignored_ate0 = 0;
   };
 
