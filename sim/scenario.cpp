@@ -242,7 +242,7 @@ std::string scenario_help(const std::string& program) {
          "  --clock 'YYYY-MM-DD HH:MM:SS'  server clock at start (default: computer's)\n"
          "  --clock-invalid          v5: the clock reads as not set until the client sets it\n"
          "  --turnaround SECONDS     pause between a request and its reply (default 0.02)\n"
-         "  --fault SPEC             fault plan item; repeat for more:\n" +
+         "  --fault ITEM             fault plan item; repeat for more:\n" +
          fault_help() +
          "  ate0-ignored           modem: the first \"ATE0\" goes unanswered\n"
          "\n"

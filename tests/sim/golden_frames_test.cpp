@@ -1,4 +1,4 @@
-// The worked examples of the protocol, byte for byte, fed to the simulated servers.
+// Known request bytes of the protocol, fed to the simulated servers, and their replies.
 #include <gtest/gtest.h>
 
 #include "sim/legacy_server.h"
