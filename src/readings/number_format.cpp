@@ -1,5 +1,6 @@
 #include "readings/number_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -19,7 +20,9 @@ Picture parse(std::string_view pattern) {
   for (char c : whole) {
     if (c == '0') ++p.min_int_digits;
   }
-  if (point != std::string_view::npos) p.decimals = pattern.size() - point - 1;
+  // A float's expansion has at most 149 places; more could never change the text.
+  if (point != std::string_view::npos)
+    p.decimals = std::min<std::size_t>(pattern.size() - point - 1, 140);
   return p;
 }
 
