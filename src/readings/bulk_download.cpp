@@ -37,8 +37,8 @@ class FrameLedger {
   std::int32_t count_ = 0;
 };
 
-// The stream has no frame of its own for a record that cannot be written as a reading;
-// such a record is passed over for good, like a clock that cannot be decoded.
+// Settings records, invalid kinds, probe id 0 and clocks that cannot be decoded give no
+// line in the stream; their frames still count as delivered.
 void write_frame(Session& s, const StreamFrame& frame, const VoltageTable& volts) {
   const RecordResult result = DecodeRecord(frame.record, true, RecordRules::Stream, volts);
   if (result.verdict == RecordVerdict::Reading) WriteRecordLines(s, LinesFor(result));
@@ -60,8 +60,9 @@ bool complete_frame(Session& s, const StreamFrame& frame, std::int32_t T, FrameL
 }
 
 // Fetches each frame the stream did not deliver from its slot, one by one, until all
-// are written or the line fails. A slot that lies a whole store away from an earlier
-// frame's is never asked for twice.
+// are written or the line fails. This also brings in kind-0 readings: they carry no
+// check of their own, so their frames fail the stream's check. A slot that lies a whole
+// store away from an earlier frame's is never asked for twice.
 void repair_missing(Session& s, std::int32_t T, FrameLedger& ledger) {
   if (s.BufferSize <= 0) return;
   const std::int32_t last = std::min(T, s.BufferSize);
