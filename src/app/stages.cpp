@@ -61,7 +61,9 @@ void DownloadOneByOne(Session& s) {
     ++counter;
     SetProgress(s, static_cast<long long>(100.0 * static_cast<double>(counter) / s.NewReadings));
     ShowEvent(s, loading_text(counter, s.NewReadings));
-    if (!skip_on_fault([&] { GetReading(s, s.ReadPointer); })) s.ReadingsMissing = true;
+    // A record whose clock cannot be decoded is not a reading: its slot is passed over,
+    // as the bulk transfer passes over its frame, and does not hold the store back.
+    skip_on_fault([&] { GetReading(s, s.ReadPointer); });
     ++s.ReadPointer;
     if (s.ReadPointer >= s.BufferSize) s.ReadPointer = 0;
   }
@@ -94,20 +96,30 @@ void ServerClock(Session& s, bool legacy) {
 }
 
 void Clearing(Session& s, bool legacy) {
-  if (s.NoComms) return;
+  if (s.NoComms) {
+    log_note(s.p.log, "store kept: the link to the server was lost");
+    return;
+  }
   // The store is emptied only when every reading of the run is safely on disk.
   if (!s.OutputFault.empty()) {
+    log_note(s.p.log, "store kept: cannot write " + s.OutputFault);
     s.p.dialogs.message(
         "ERROR", "Cannot write " + s.OutputFault + ".\r" + "The readings were left on the server.");
     return;
   }
-  if (s.ReadingsMissing) return;
+  if (s.ReadingsMissing) {
+    log_note(s.p.log, "store kept: a reading of this run was not written");
+    return;
+  }
+  log_note(s.p.log, "store to be cleared: every reading of this run is on disk");
   ShowEvent(s, "Clearing server readings ...");
   if (legacy) {
     ClearReadings(s);
   } else {
     v5ClearReadings(s);
   }
+  log_note(s.p.log,
+           s.NoComms ? "store clearing unconfirmed: the server did not answer" : "store cleared");
   ShowEvent(s, "Server readings cleared");
 }
 
@@ -123,6 +135,7 @@ void RunStages(Session& s, bool legacy) {
     // Nothing can be fetched from a store the server describes impossibly, and what
     // it holds must not be thrown away.
     s.ReadingsMissing = true;
+    log_note(s.p.log, "store kept: the server reported an impossible store");
     s.p.dialogs.message(
         "ERROR", "The server reported an invalid reading store (" + std::to_string(s.BufferSize) +
                      " slots, read pointer " + std::to_string(s.ReadPointer) + ", write pointer " +

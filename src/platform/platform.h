@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
+#include "platform/run_log.h"
 #include "platform/serial_port.h"
 #include "platform/settings_store.h"
 #include "platform/window.h"
@@ -21,6 +22,7 @@ struct Platform {
   Clock& clock;
   FileSystem& files;
   std::filesystem::path output_dir;  // receives "Tavric Dumps" and the probe data file
+  RunLog* log = nullptr;             // when set, the run notes its decisions there
 };
 
 }  // namespace tavric

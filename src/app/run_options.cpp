@@ -1,0 +1,160 @@
+#include "app/run_options.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+#include "readings/output_files.h"
+
+namespace tavric {
+namespace {
+
+constexpr int kHighestPort = 32767;  // the port number is a 16-bit value everywhere
+constexpr std::size_t kPinFileLimit = 256;
+
+std::string in_quotes(std::string_view text) {
+  return "'" + std::string(text) + "'";
+}
+
+std::string lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+std::string trimmed(std::string_view text) {
+  const char* blanks = " \t\r\n";
+  const auto first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(blanks) - first + 1));
+}
+
+bool all_digits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+std::string take_port(const std::string& value, RunOptions& o) {
+  // Digits only: a command line has no reason for the prompt's lenient number rule.
+  if (all_digits(value) && value.size() <= 5) {
+    const int port = std::stoi(value);
+    if (port >= 1 && port <= kHighestPort) {
+      o.port = port;
+      return {};
+    }
+  }
+  return "--port: " + in_quotes(value) + " is not a port number from 1 to " +
+         std::to_string(kHighestPort);
+}
+
+std::string take_speed(const std::string& value, RunOptions& o) {
+  const std::string v = lower(value);
+  if (v != "lo" && v != "hi") return "--speed: " + in_quotes(value) + " is neither lo nor hi";
+  o.speed_hi = v == "hi";
+  return {};
+}
+
+std::string take_output(const std::string& value, RunOptions& o) {
+  if (value.empty()) return "--output: no folder given";
+  std::error_code e;
+  const std::filesystem::path dir = std::filesystem::absolute(value, e);
+  if (e || !std::filesystem::is_directory(dir, e)) {
+    return "--output: " + in_quotes(value) + " is not a folder";
+  }
+  // Checked now so that an unusable folder stops the launch before the server is
+  // touched, rather than after its readings were fetched.
+  if (::access(dir.c_str(), W_OK | X_OK) != 0) {
+    return "--output: " + in_quotes(value) + " cannot be written: " + std::strerror(errno);
+  }
+  o.output = dir.lexically_normal();
+  return {};
+}
+
+std::string take_cell(const std::string& value, RunOptions& o) {
+  // The number goes straight into the dial command: only what a dial string holds,
+  // so that nothing can end the command early or add another.
+  const std::string number = trimmed(value);
+  const bool has_digit =
+      std::any_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); });
+  const bool dialable = std::all_of(number.begin(), number.end(), [](unsigned char c) {
+    return std::isdigit(c) || std::strchr(" +*#,-().pPtTwW", c) != nullptr;
+  });
+  if (!has_digit || !dialable) return "--cell: " + in_quotes(value) + " is not a telephone number";
+  o.cell = number;
+  return {};
+}
+
+std::string take_pin_file(const std::string& value, RunOptions& o) {
+  std::ifstream in(value, std::ios::binary);
+  if (!in) return "--pin-file: cannot read " + in_quotes(value) + ": " + std::strerror(errno);
+  std::string text(kPinFileLimit + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  const std::string pin = trimmed(text);
+  // The modem dialogue sends a PIN of exactly four characters and silently none of
+  // any other length; a file that cannot work is better refused here.
+  if (pin.size() != 4 || !all_digits(pin)) {
+    return "--pin-file: " + in_quotes(value) + " does not hold a four-digit PIN";
+  }
+  o.pin = pin;
+  o.pin_file = value;
+  return {};
+}
+
+std::string take_trace(const std::string& value, RunOptions& o) {
+  if (value.empty()) return "--trace: no file given";
+  std::error_code e;
+  o.trace = std::filesystem::absolute(value, e).lexically_normal();
+  if (e) return "--trace: " + in_quotes(value) + " is not a file name";
+  return {};
+}
+
+bool same_place(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code e1;
+  std::error_code e2;
+  return std::filesystem::weakly_canonical(a, e1) == std::filesystem::weakly_canonical(b, e2) &&
+         !e1 && !e2;
+}
+
+}  // namespace
+
+std::string apply_option(std::string_view name, const std::string& value, RunOptions& options) {
+  if (name == "port") return take_port(value, options);
+  if (name == "speed") return take_speed(value, options);
+  if (name == "output") return take_output(value, options);
+  if (name == "cell") return take_cell(value, options);
+  if (name == "pin-file") return take_pin_file(value, options);
+  if (name == "trace") return take_trace(value, options);
+  return "--" + std::string(name) + ": unknown option";
+}
+
+std::string check_trace_place(const std::filesystem::path& trace,
+                              const std::filesystem::path& output_dir) {
+  if (same_place(trace.parent_path(), output_dir / kDumpFolder)) {
+    return "--trace: " + in_quotes(trace.string()) + " lies in the dump folder";
+  }
+  if (same_place(trace, output_dir / kProbeDataFile)) {
+    return "--trace: " + in_quotes(trace.string()) + " is the probe data file";
+  }
+  return {};
+}
+
+std::string describe(const RunOptions& o) {
+  std::string text;
+  const auto add = [&](const std::string& part) { text += (text.empty() ? "" : " ") + part; };
+  if (o.unattended) add("--unattended");
+  if (o.port) add("--port " + std::to_string(*o.port));
+  if (o.speed_hi) add(std::string("--speed ") + (*o.speed_hi ? "hi" : "lo"));
+  if (o.output) add("--output " + in_quotes(o.output->string()));
+  if (o.cell) add("--cell " + in_quotes(*o.cell));
+  if (o.pin_file) add("--pin-file " + in_quotes(o.pin_file->string()));
+  if (o.trace) add("--trace " + in_quotes(o.trace->string()));
+  return text.empty() ? "(none)" : text;
+}
+
+}  // namespace tavric

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavric {
+
+// What the command line asks of one launch. Values given here serve this launch only:
+// none of them is saved in the settings.
+struct RunOptions {
+  std::optional<int> port;       // serial port number, in place of the saved one
+  std::optional<bool> speed_hi;  // "Hi" (true) or "Lo" (false), in place of the saved one
+  std::optional<std::filesystem::path> output;  // folder of "Tavric Dumps" and the data file
+  std::optional<std::string> cell;              // the number the modem dials
+  std::optional<std::string> pin;               // the SIM PIN, read from a file
+  std::optional<std::filesystem::path> pin_file;
+  std::optional<std::filesystem::path> trace;  // the trace file, in place of the usual one
+  bool unattended = false;                     // no prompt or message waits for a person
+};
+
+// The options that take a value, by their long name without dashes.
+inline constexpr std::string_view kValueOptions[] = {"port", "speed",    "output",
+                                                     "cell", "pin-file", "trace"};
+
+// Takes the value of option `name` (a long name without dashes) into `options`.
+// Returns an empty text when the value is good, otherwise one line saying which
+// option and what is wrong with it.
+std::string apply_option(std::string_view name, const std::string& value, RunOptions& options);
+
+// A trace must never land among the output files, where the dump rotation or the
+// data file would take it for one of theirs. Returns the complaint, or empty text.
+std::string check_trace_place(const std::filesystem::path& trace,
+                              const std::filesystem::path& output_dir);
+
+// The options as a command line again, for the trace (the PIN itself never shows).
+std::string describe(const RunOptions& options);
+
+}  // namespace tavric

@@ -1,0 +1,53 @@
+#include "app/trace.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "app/dialog_text.h"
+
+namespace tavric {
+
+Trace::Trace(const Clock& clock, std::unique_ptr<std::ostream> out, std::string name,
+             std::ostream& err, const std::string& failure)
+    : clock_(clock),
+      start_(clock.monotonic()),
+      out_(std::move(out)),
+      name_(std::move(name)),
+      err_(err) {
+  if (!out_ || !*out_) give_up(failure);
+}
+
+std::unique_ptr<Trace> Trace::to_file(const Clock& clock, const std::filesystem::path& file,
+                                      std::ostream& err) {
+  errno = 0;
+  std::unique_ptr<std::ostream> out = std::make_unique<std::ofstream>(file, std::ios::trunc);
+  std::string failure = "cannot be created";
+  if (!*out) {
+    if (errno != 0) failure += std::string(": ") + std::strerror(errno);
+    out.reset();
+  }
+  return std::make_unique<Trace>(clock, std::move(out), file.string(), err, failure);
+}
+
+void Trace::note(const std::string& text) {
+  if (!out_) return;
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(clock_.monotonic() - start_).count();
+  char stamp[24];
+  std::snprintf(stamp, sizeof stamp, "%7lld ", static_cast<long long>(ms));
+  // Flushed line by line, so that the trace tells what happened even if the launch
+  // itself never ends properly.
+  *out_ << stamp << one_line(text) << '\n' << std::flush;
+  if (!*out_) give_up("cannot be written");
+}
+
+void Trace::give_up(const std::string& reason) {
+  out_.reset();
+  err_ << "probe-server-dump: the trace " << name_ << " " << reason << "; going on without it"
+       << std::endl;
+}
+
+}  // namespace tavric

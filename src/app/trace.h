@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/run_log.h"
+
+namespace tavric {
+
+// The support trace of one launch: plain text, one note a line, each starting with
+// the milliseconds since the launch began. Writing it can never stop the launch: the
+// first time a line cannot be written, `err` is told once and the trace falls silent.
+class Trace : public RunLog {
+ public:
+  // Lines go to `out`, called `name` when it fails; a null `out` could not be opened,
+  // for the reason `failure`.
+  Trace(const Clock& clock, std::unique_ptr<std::ostream> out, std::string name, std::ostream& err,
+        const std::string& failure = "cannot be created");
+  // A trace in `file`, written afresh.
+  static std::unique_ptr<Trace> to_file(const Clock& clock, const std::filesystem::path& file,
+                                        std::ostream& err);
+
+  void note(const std::string& text) override;
+  bool working() const { return out_ != nullptr; }
+  const std::string& name() const { return name_; }
+
+ private:
+  void give_up(const std::string& reason);
+
+  const Clock& clock_;
+  const MonoTime start_;
+  std::unique_ptr<std::ostream> out_;
+  std::string name_;
+  std::ostream& err_;
+};
+
+}  // namespace tavric

@@ -1,0 +1,71 @@
+#include "app/trace_files.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <regex>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+namespace tavric {
+namespace {
+
+// The start time and the same-second number of a trace's file name.
+using TraceKey = std::pair<std::string, int>;
+
+std::optional<TraceKey> trace_key(const std::string& name) {
+  static const std::regex pattern(R"(trace-(\d{8}-\d{6})(?:-(\d{1,6}))?\.txt)");
+  std::smatch m;
+  if (!std::regex_match(name, m, pattern)) return std::nullopt;
+  return TraceKey{m[1].str(), m[2].matched ? std::stoi(m[2].str()) : 1};
+}
+
+}  // namespace
+
+std::filesystem::path trace_dir(const Environment& env) {
+  const auto state = env.find("XDG_STATE_HOME");
+  if (state != env.end() && !state->second.empty() && state->second.front() == '/') {
+    return std::filesystem::path(state->second) / "RNQ7" / "traces";
+  }
+  const auto home = env.find("HOME");
+  const std::string base = home != env.end() ? home->second : std::string("/tmp");
+  return std::filesystem::path(base) / ".local/state/RNQ7/traces";
+}
+
+std::string trace_file_name(const LocalDateTime& t) {
+  char name[64];
+  std::snprintf(name, sizeof name, "trace-%04d%02d%02d-%02d%02d%02d.txt", t.year, t.month, t.day,
+                t.hour, t.minute, t.second);
+  return name;
+}
+
+std::filesystem::path new_trace_file(const std::filesystem::path& dir, const LocalDateTime& start) {
+  const std::string name = trace_file_name(start);
+  std::filesystem::path file = dir / name;
+  std::error_code e;
+  for (int n = 2; std::filesystem::exists(file, e) && n < 1000; ++n) {
+    file = dir / (name.substr(0, name.size() - 4) + "-" + std::to_string(n) + ".txt");
+  }
+  return file;
+}
+
+void prune_traces(const std::filesystem::path& dir, std::size_t keep,
+                  const std::filesystem::path& current) {
+  std::vector<std::pair<TraceKey, std::filesystem::path>> traces;
+  std::error_code e;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, e)) {
+    if (!entry.is_regular_file(e) || entry.path() == current) continue;
+    if (auto key = trace_key(entry.path().filename().string())) {
+      traces.emplace_back(*key, entry.path());
+    }
+  }
+  // `current` is one of the traces kept.
+  const std::size_t others_kept = keep > 0 ? keep - 1 : 0;
+  if (traces.size() <= others_kept) return;
+  std::sort(traces.begin(), traces.end());
+  const std::size_t excess = traces.size() - others_kept;
+  for (std::size_t i = 0; i < excess; ++i) std::filesystem::remove(traces[i].second, e);
+}
+
+}  // namespace tavric

@@ -1,0 +1,163 @@
+#include "app/tracing_serial_port.h"
+
+#include <cctype>
+#include <cstdio>
+#include <string_view>
+
+namespace tavric {
+namespace {
+
+constexpr std::string_view kPinCommand = "AT+CPIN=\"";
+
+std::string_view as_text(ByteView bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+bool is_modem_command(std::string_view text) {
+  return text == "+++" ||
+         (text.size() >= 2 && std::toupper(static_cast<unsigned char>(text[0])) == 'A' &&
+          std::toupper(static_cast<unsigned char>(text[1])) == 'T');
+}
+
+// How many bytes from the start of a PIN command are the PIN itself.
+std::size_t pin_length(std::string_view text) {
+  if (text.substr(0, kPinCommand.size()) != kPinCommand) return 0;
+  const std::size_t end = text.find('"', kPinCommand.size());
+  return (end == std::string_view::npos ? text.size() : end) - kPinCommand.size();
+}
+
+std::string printable(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 0x20 && b < 0x7F) {
+      out += c;
+    } else {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02X", b);
+      out += code;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string hex_bytes(ByteView bytes) {
+  std::string out;
+  out.reserve(bytes.size() * 3);
+  for (const Byte b : bytes) {
+    char pair[4];
+    std::snprintf(pair, sizeof pair, "%02X", b);
+    if (!out.empty()) out += ' ';
+    out += pair;
+  }
+  return out;
+}
+
+std::string TracingSerialPort::port_name() const {
+  std::string name = "com" + std::to_string(number_);
+  if (device_of_) name += " (" + device_of_(number_) + ")";
+  return name;
+}
+
+void TracingSerialPort::set_comm_port(int number) {
+  number_ = number;
+  port_.set_comm_port(number);
+}
+
+void TracingSerialPort::set_settings(const std::string& settings) {
+  log_.note("port settings " + settings);
+  port_.set_settings(settings);
+}
+
+bool TracingSerialPort::open(std::string& error) {
+  const bool opened = port_.open(error);
+  modem_talk_ = false;
+  modem_line_.clear();
+  if (opened) {
+    log_.note("port " + port_name() + " opened at " + port_.settings());
+  } else {
+    log_.note("port " + port_name() + " cannot be opened at " + port_.settings() + ": " + error);
+  }
+  return opened;
+}
+
+void TracingSerialPort::close() {
+  if (port_.is_open()) {
+    end_modem_reply();
+    log_.note("port " + port_name() + " closed");
+  }
+  port_.close();
+}
+
+void TracingSerialPort::set_dtr(bool on) {
+  log_.note(std::string("port DTR ") + (on ? "on" : "off"));
+  port_.set_dtr(on);
+}
+
+void TracingSerialPort::set_rts(bool on) {
+  log_.note(std::string("port RTS ") + (on ? "on" : "off"));
+  port_.set_rts(on);
+}
+
+void TracingSerialPort::discard_input() {
+  // Taken first so that the trace shows what was thrown away (a late reply, noise).
+  const Bytes dropped = port_.input();
+  port_.discard_input();
+  if (!dropped.empty()) log_.note("port < " + hex_bytes(dropped) + " (discarded)");
+}
+
+void TracingSerialPort::output(ByteView bytes) {
+  if (bytes.empty() || !port_.is_open()) {
+    port_.output(bytes);
+    return;
+  }
+  const std::string_view text = as_text(bytes);
+  const bool command = is_modem_command(text);
+  if (!command) end_modem_reply();
+  modem_talk_ = command;
+
+  // Everything is sent as given; only the note hides the PIN.
+  const std::size_t pin = command ? pin_length(text) : 0;
+  std::string hex = hex_bytes(bytes);
+  std::string shown(text);
+  for (std::size_t i = 0; i < pin; ++i) {
+    const std::size_t at = kPinCommand.size() + i;
+    hex.replace(at * 3, 2, "**");
+    shown[at] = '*';
+  }
+  log_.note("port > " + hex);
+  if (command) {
+    std::string line = shown;
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+    log_.note("modem > " + printable(line));
+  }
+  port_.output(bytes);
+}
+
+Bytes TracingSerialPort::input() {
+  Bytes bytes = port_.input();
+  if (!bytes.empty()) {
+    log_.note("port < " + hex_bytes(bytes));
+    if (modem_talk_) modem_reply(bytes);
+  }
+  return bytes;
+}
+
+void TracingSerialPort::modem_reply(ByteView bytes) {
+  for (const char c : as_text(bytes)) {
+    if (c == '\r' || c == '\n') {
+      end_modem_reply();
+    } else {
+      modem_line_ += c;
+    }
+  }
+}
+
+void TracingSerialPort::end_modem_reply() {
+  if (!modem_line_.empty()) log_.note("modem < " + printable(modem_line_));
+  modem_line_.clear();
+}
+
+}  // namespace tavric
