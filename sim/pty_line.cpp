@@ -87,22 +87,25 @@ void PtyLine::set_device_baud(int baud, MonoTime from) {
 
 void PtyLine::send(ByteView bytes, MonoTime at) {
   MonoTime t = std::max({at, busy_until_, now()});
-  const MonoTime per_byte = byte_time(device_baud_at(t));
+  const int baud = device_baud_at(t);
+  const MonoTime per_byte = byte_time(baud);
   for (Byte b : bytes) {
     t += per_byte;
-    queue_.push_back({t, b});
+    queue_.push_back({t, b, baud});
   }
   busy_until_ = t;
 }
 
 void PtyLine::flush_due(MonoTime now) {
+  if (queue_.empty() || queue_.front().at > now) return;
+  const int client = terminal_speed(master_);  // 0: unknown, taken as matching
   Bytes out;
   while (!queue_.empty() && queue_.front().at <= now) {
-    out.push_back(queue_.front().byte);
+    // Sent at another speed than the client listens at: framing garbage.
+    const Due& d = queue_.front();
+    out.push_back(client == 0 || d.baud == client ? d.byte : Byte{0});
     queue_.pop_front();
   }
-  if (out.empty()) return;
-  if (client_baud() != device_baud_at(now)) std::fill(out.begin(), out.end(), Byte{0});
   // A client that is not reading lets the terminal's buffer fill up; like a real line,
   // the bytes that do not fit are lost.
   std::size_t done = 0;
@@ -121,7 +124,8 @@ void PtyLine::read_input() {
     const MonoTime t = now();
     last_receive_ = t;
     Bytes in(buf, buf + n);
-    if (client_baud() != device_baud_at(t)) std::fill(in.begin(), in.end(), Byte{0});
+    const int client = terminal_speed(master_);
+    if (client != 0 && client != device_baud_at(t)) std::fill(in.begin(), in.end(), Byte{0});
     if (device_ != nullptr) device_->receive(in, t);
   }
 }

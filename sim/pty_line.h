@@ -53,6 +53,7 @@ class PtyLine : public LineEnd {
   struct Due {
     MonoTime at;  // when the byte has fully left
     Byte byte;
+    int baud;  // the device's speed when it was sent
   };
   std::deque<Due> queue_;
   MonoTime busy_until_{0};
