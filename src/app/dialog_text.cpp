@@ -3,16 +3,19 @@
 namespace tavric {
 
 std::string one_line(const std::string& text) {
+  // A run of breaks (a modem reply is framed by CR LF pairs) becomes one separator;
+  // breaks at either end are dropped.
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
+  bool pending_break = false;
+  for (const char c : text) {
     if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      out += " | ";
-    } else {
-      out += c;
+      pending_break = !out.empty();
+      continue;
     }
+    if (pending_break) out += " | ";
+    pending_break = false;
+    out += c;
   }
   return out;
 }

@@ -10,7 +10,7 @@ inline constexpr const char* kPromptPinCode = "Pin Code";
 inline constexpr const char* kPromptCellNumber = "Cell Number";
 inline constexpr const char* kPromptNoReadings = "No Readings";
 
-// `text` on one line: every line break (CR, LF or CR LF) becomes " | ".
+// `text` on one line: each run of line breaks (CR, LF) between words becomes " | ".
 std::string one_line(const std::string& text);
 
 // A prompt's answer as a log may show it: quoted, with a PIN hidden.

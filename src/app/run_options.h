@@ -10,14 +10,14 @@ namespace tavric {
 // What the command line asks of one launch. Values given here serve this launch only:
 // none of them is saved in the settings.
 struct RunOptions {
-  std::optional<int> port;       // serial port number, in place of the saved one
-  std::optional<bool> speed_hi;  // "Hi" (true) or "Lo" (false), in place of the saved one
-  std::optional<std::filesystem::path> output;  // folder of "Tavric Dumps" and the data file
-  std::optional<std::string> cell;              // the number the modem dials
-  std::optional<std::string> pin;               // the SIM PIN, read from a file
-  std::optional<std::filesystem::path> pin_file;
-  std::optional<std::filesystem::path> trace;  // the trace file, in place of the usual one
-  bool unattended = false;                     // no prompt or message waits for a person
+  std::optional<int> port{};       // serial port number, in place of the saved one
+  std::optional<bool> speed_hi{};  // "Hi" (true) or "Lo" (false), in place of the saved one
+  std::optional<std::filesystem::path> output{};  // folder of "Tavric Dumps" and the data file
+  std::optional<std::string> cell{};              // the number the modem dials
+  std::optional<std::string> pin{};               // the SIM PIN, read from a file
+  std::optional<std::filesystem::path> pin_file{};
+  std::optional<std::filesystem::path> trace{};  // the trace file, in place of the usual one
+  bool unattended = false;                       // no prompt or message waits for a person
 };
 
 // The options that take a value, by their long name without dashes.

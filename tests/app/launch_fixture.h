@@ -1,0 +1,81 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/form.h"
+#include "app/launch.h"
+#include "app/run.h"
+#include "sim/modem.h"
+#include "sim/v5_server.h"
+#include "tests/app/run_fixture.h"
+#include "tests/host/test_host.h"
+
+namespace tavric::launchtest {
+
+// The notes of a launch, kept in memory.
+struct NoteLog : RunLog {
+  void note(const std::string& text) override { notes.push_back(text); }
+  bool has(const std::string& part) const {
+    return std::any_of(notes.begin(), notes.end(),
+                       [&](const std::string& n) { return n.find(part) != std::string::npos; });
+  }
+  std::vector<std::string> notes;
+};
+
+// A whole launch with command-line options on the test host: the platform the real
+// program builds, over scripted parts in virtual time.
+struct OptionLaunch {
+  testhost::TestHost host;
+  RunOptions options;
+  NoteLog trace;
+  std::ostringstream err;
+  std::unique_ptr<LaunchPlatform> launch;
+  std::unique_ptr<Session> session;
+
+  OptionLaunch() { host.settings.set("Port", "1"); }
+
+  int run() {
+    launch = std::make_unique<LaunchPlatform>(
+        host.platform, options, trace, err, [](int n) { return "/dev/test" + std::to_string(n); });
+    session = std::make_unique<Session>(launch->platform());
+    host.window.on_close = [this] { Form_Unload(*session); };
+    Form_Load(*session);
+    const std::optional<int> status = tmr_Timer(*session);
+    EXPECT_TRUE(status.has_value());
+    return status.value_or(-1);
+  }
+
+  // Standard error, line by line.
+  std::vector<std::string> err_lines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(err.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+};
+
+inline sim::V5Server::Config v5_with(int readings) {
+  sim::V5Server::Config c;
+  c.records = runtest::clean_records(readings);
+  c.write_pointer = readings;
+  return c;
+}
+
+// A v5 server behind a cell modem on port 1.
+struct ModemSetup {
+  explicit ModemSetup(OptionLaunch& l, sim::CellModem::Config config = {})
+      : server(v5_with(6)), modem(server, config) {
+    l.host.line.attach(1, modem);
+  }
+  sim::V5Server server;
+  sim::CellModem modem;
+};
+
+}  // namespace tavric::launchtest
