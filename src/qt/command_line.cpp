@@ -70,10 +70,12 @@ void set_up(QCommandLineParser& parser) {
 std::string help_text() {
   QCommandLineParser parser;
   set_up(parser);
-  // Without an application object the parser cannot know the program's name.
-  QString text = parser.helpText();
-  text.replace(QStringLiteral("<executable_name>"), QString::fromLatin1(kProgramName));
-  return text.toStdString() + kExitStatuses;
+  // The parser names the program after the application object's first argument, or
+  // a placeholder before there is one: the usage line is written here instead.
+  const QString text = parser.helpText();
+  const qsizetype first_line_end = text.indexOf(QLatin1Char('\n'));
+  return "Usage: " + std::string(kProgramName) + " [options]" +
+         text.mid(first_line_end).toStdString() + kExitStatuses;
 }
 
 CommandLine parse_command_line(const QStringList& arguments) {
