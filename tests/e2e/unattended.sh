@@ -52,6 +52,14 @@ stop_sim() {
 
 line_count() { [ -f "$1" ] && awk 'END { print NR }' "$1" || echo 0; }
 
+# 0. A bad value is told before anything else happens, display or not.
+"$dump" --speed fast >"$work/usage.out" 2>"$work/usage.err"
+status=$?
+[ "$status" -eq 64 ] || fail "bad value: status $status, expected 64"
+[ "$(head -n 1 "$work/usage.err")" = "probe-server-dump: --speed: 'fast' is neither lo nor hi" ] ||
+  fail "bad value: first line of standard error: $(head -n 1 "$work/usage.err")"
+[ ! -e "$XDG_STATE_HOME/RNQ7" ] || fail "bad value: a trace was written"
+
 # 1. A complete download of 30 readings.
 out=$work/out
 mkdir -p "$out"
