@@ -59,6 +59,12 @@ struct OptionLaunch {
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
   }
+  // A line of standard error starts with `start`.
+  bool said(const std::string& start) const {
+    const auto lines = err_lines();
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return line.rfind(start, 0) == 0; });
+  }
 };
 
 inline sim::V5Server::Config v5_with(int readings) {
@@ -68,11 +74,18 @@ inline sim::V5Server::Config v5_with(int readings) {
   return c;
 }
 
-// A v5 server behind a cell modem on port 1.
+// A v5 server behind a cell modem on port 1, its SIM locked by `pin` when given, and
+// only `number` connecting when given.
 struct ModemSetup {
-  explicit ModemSetup(OptionLaunch& l, sim::CellModem::Config config = {})
-      : server(v5_with(6)), modem(server, config) {
+  explicit ModemSetup(OptionLaunch& l, std::string pin = "", std::string number = "")
+      : server(v5_with(6)), modem(server, modem_config(std::move(pin), std::move(number))) {
     l.host.line.attach(1, modem);
+  }
+  static sim::CellModem::Config modem_config(std::string pin, std::string number) {
+    sim::CellModem::Config c;
+    c.pin = std::move(pin);
+    c.number = std::move(number);
+    return c;
   }
   sim::V5Server server;
   sim::CellModem modem;

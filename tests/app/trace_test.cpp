@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 
 #include "app/exit_status.h"
 #include "app/trace.h"
@@ -12,43 +13,33 @@ namespace tavric {
 namespace {
 
 using launchtest::ModemSetup;
-using launchtest::NoteLog;
 using launchtest::OptionLaunch;
 
-std::vector<std::string> read_lines(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-TEST(TraceFile, EachNoteIsOneLineStampedWithTheMillisecondsSinceTheStart) {
+// Lines stamped with the milliseconds since the start; a trace that cannot be created
+// or written is said once and dropped.
+TEST(TraceFile, StampedLinesAndFailuresSaidOnce) {
   testhost::TestHost host;
-  std::ostringstream err;
   const auto file = host.output_dir / "t.txt";
-  {
-    auto trace = Trace::to_file(host.clock, file, err);
-    trace->note("first");
-    host.clock.advance_by(std::chrono::microseconds(1234567));
-    trace->note("a\r\ntwo-line text");
-  }
-  EXPECT_EQ(read_lines(file),
-            (std::vector<std::string>{"      0 first", "   1234 a | two-line text"}));
-  EXPECT_TRUE(err.str().empty());
-}
-
-TEST(TraceFile, ATraceThatCannotBeWrittenIsSaidOnceAndDropped) {
-  testhost::TestHost host;
-  for (const char* place : {"/nonexistent-folder/t.txt", "/dev/full"}) {
+  for (const std::filesystem::path& place : {file, {"/nonexistent/t.txt"}, {"/dev/full"}}) {
     std::ostringstream err;
-    auto trace = Trace::to_file(host.clock, place, err);
-    trace->note("one");
-    trace->note("two");
-    EXPECT_FALSE(trace->working()) << place;
+    {
+      auto trace = Trace::to_file(host.clock, place, err);
+      trace->note("first");
+      host.clock.advance_by(std::chrono::microseconds(1234567));
+      trace->note("a\r\ntwo-line text");
+      EXPECT_EQ(trace->working(), place == file);
+    }
     const std::string said = err.str();
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-    EXPECT_NE(said.find(place), std::string::npos) << said;
+    if (place == file) {
+      EXPECT_EQ(said, "");
+    } else {
+      EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+      EXPECT_NE(said.find(place.string()), std::string::npos) << said;
+    }
   }
+  std::ifstream in(file);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "      0 first\n   1234 a | two-line text\n");
 }
 
 TEST(TraceFile, NamedByStartTimeAndOnlyTheLast100Kept) {
@@ -58,32 +49,28 @@ TEST(TraceFile, NamedByStartTimeAndOnlyTheLast100Kept) {
   testhost::TestHost host;
   const auto dir = host.output_dir;
   const LocalDateTime start{2024, 5, 1, 9, 3, 7};
-  const auto first = new_trace_file(dir, start);
-  EXPECT_EQ(first.filename(), "trace-20240501-090307.txt");
-  std::ofstream(first).put('x');
-  const auto second = new_trace_file(dir, start);  // another launch in the same second
-  EXPECT_EQ(second.filename(), "trace-20240501-090307-2.txt");
-  std::ofstream(second).put('x');
-
-  // 104 older traces, the two above, a foreign file; the newest is the current one.
-  for (int minute = 0; minute < 52; ++minute) {
+  std::ofstream(new_trace_file(dir, start)).put('x');
+  const auto same_second = new_trace_file(dir, start);
+  EXPECT_EQ(same_second.filename(), "trace-20240501-090307-2.txt");
+  std::ofstream(same_second).put('x');
+  for (int minute = 0; minute < 59; ++minute) {
     for (int hour : {7, 8}) std::ofstream(dir / trace_file_name({2024, 5, 1, hour, minute, 0}));
   }
   std::ofstream(dir / "notes.txt");
-  const auto current = dir / trace_file_name({2024, 5, 1, 10, 0, 0});
+  // 121 traces with the current one, which sorts first here but is never removed.
+  const auto current = dir / trace_file_name({2024, 5, 1, 6, 0, 0});
   std::ofstream(current).put('x');
   prune_traces(dir, kTracesKept, current);
 
-  std::vector<std::string> left;
+  std::set<std::string> left;
   for (const auto& e : std::filesystem::directory_iterator(dir)) {
-    left.push_back(e.path().filename().string());
+    left.insert(e.path().filename().string());
   }
-  std::sort(left.begin(), left.end());
   EXPECT_EQ(left.size(), kTracesKept + 1);
-  EXPECT_EQ(left.front(), "notes.txt");
-  EXPECT_EQ(left[1], "trace-20240501-070700.txt");  // 107 traces: the 7 oldest are gone
-  EXPECT_TRUE(std::binary_search(left.begin(), left.end(), "trace-20240501-090307-2.txt"));
-  EXPECT_EQ(left.back(), "trace-20240501-100000.txt");
+  EXPECT_TRUE(left.count("notes.txt") && left.count(current.filename().string()));
+  EXPECT_FALSE(left.count("trace-20240501-072000.txt"));  // the 21 oldest others are gone
+  EXPECT_TRUE(left.count("trace-20240501-072100.txt"));
+  EXPECT_TRUE(left.count("trace-20240501-090307-2.txt"));
 }
 
 // The notes of a legacy run at "Hi": port, control lines, frames in hex, the speed
@@ -111,8 +98,6 @@ TEST(RunTrace, LegacyRunIsTracedByteForByte) {
   EXPECT_LT(first_frame, fast);
   EXPECT_LT(fast, keep_decision);
   EXPECT_LT(keep_decision, cleared);
-  EXPECT_LT(at("event: Opened com1 OK"), first_frame);
-  EXPECT_LT(at("port DTR on"), first_frame);
 
   // Every byte sent appears once, each write on its own line.
   std::size_t writes = 0;
@@ -127,9 +112,7 @@ TEST(RunTrace, LegacyRunIsTracedByteForByte) {
 
 TEST(RunTrace, ModemLinesAndPromptsAreTracedWithThePinHidden) {
   OptionLaunch l;
-  sim::CellModem::Config mc;
-  mc.pin = "2468";
-  ModemSetup rig(l, mc);
+  ModemSetup rig(l, "2468");
   l.options = {.cell = "0400111222", .pin = "2468", .unattended = true};
   ASSERT_EQ(l.run(), kExitCompleted);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <fstream>
 
 #include "qt/command_line.h"
 
@@ -12,30 +13,32 @@ CommandLine parse(QStringList args) {
   return parse_command_line(args);
 }
 
-TEST(CommandLine, NoOptionsIsAPlainRun) {
-  const CommandLine c = parse({});
-  EXPECT_EQ(c.action, CommandLine::Action::Run);
-  EXPECT_EQ(describe(c.options), "(none)");
-}
+// A file in a fresh folder holding `text`.
+struct TextFile {
+  explicit TextFile(const std::string& text) { std::ofstream(path().toStdString()) << text; }
+  QString path() const { return dir.filePath(QStringLiteral("f")); }
+  QTemporaryDir dir;
+};
 
 TEST(CommandLine, EveryOptionTogether) {
-  QTemporaryDir dir;
-  QFile pin(dir.filePath(QStringLiteral("pin")));
-  ASSERT_TRUE(pin.open(QIODevice::WriteOnly));
-  pin.write("9753\n");
-  pin.close();
+  EXPECT_EQ(describe(parse({}).options), "(none)");
+
+  const TextFile pin(" 9753\r\n");
   // Qt's own options pass through for the application object.
-  const CommandLine c = parse({"--unattended", "--port", "4", "--speed=hi", "--output", dir.path(),
-                               "--cell", "0400 111 222", "--pin-file", pin.fileName(), "--trace",
-                               "/tmp/t.txt", "-platform", "offscreen", "-reverse"});
+  const CommandLine c =
+      parse({"--unattended", "--port", "4", "--speed=HI", "--output", pin.dir.path() + "/.",
+             "--cell", " +61 400 111-222 ", "--pin-file", pin.path(), "--trace", "/tmp/a/../t.txt",
+             "-platform", "offscreen", "-reverse"});
   ASSERT_EQ(c.action, CommandLine::Action::Run) << c.text;
   EXPECT_TRUE(c.options.unattended);
   EXPECT_EQ(c.options.port, 4);
   EXPECT_EQ(c.options.speed_hi, true);
-  EXPECT_EQ(c.options.output, std::filesystem::path(dir.path().toStdString()));
-  EXPECT_EQ(c.options.cell, "0400 111 222");
+  EXPECT_EQ(c.options.output, std::filesystem::path(pin.dir.path().toStdString() + "/"));
+  EXPECT_EQ(c.options.cell, "+61 400 111-222");
   EXPECT_EQ(c.options.pin, "9753");
   EXPECT_EQ(c.options.trace, "/tmp/t.txt");
+  EXPECT_EQ(describe(c.options).find("9753"), std::string::npos);
+  EXPECT_EQ(parse({"--speed", "lo"}).options.speed_hi, false);
 }
 
 TEST(CommandLine, HelpAndVersion) {
@@ -56,23 +59,44 @@ TEST(CommandLine, HelpAndVersion) {
 
 // Each bad command line is told in one line that names what is wrong.
 TEST(CommandLine, UsageErrors) {
+  const TextFile long_pin("12345");
+  const TextFile letters("12a4");
+  const std::string long_pin_path = long_pin.path().toStdString();
   const std::pair<QStringList, std::string> cases[] = {
       {{"--prot", "3"}, "Unknown option 'prot'."},
       {{"--port"}, "Missing value after '--port'."},
-      {{"--port", "0"}, "--port: '0' is not a port number from 1 to 32767"},
-      {{"--speed", "medium"}, "--speed: 'medium' is neither lo nor hi"},
-      {{"--output", "/nonexistent"}, "--output: '/nonexistent' is not a folder"},
-      {{"--cell", "ATH"}, "--cell: 'ATH' is not a telephone number"},
-      {{"--pin-file", "/nonexistent"},
-       "--pin-file: cannot read '/nonexistent': No such file or directory"},
       {{"--unattended", "now"}, "Unexpected argument 'now'."},
       {{"--unattended=yes"}, "Unexpected value after '--unattended'."},
+      {{"--port", "0"}, "--port: '0' is not a port number from 1 to 32767"},
+      {{"--port", "32768"}, "--port: '32768' is not a port number from 1 to 32767"},
+      {{"--port", "4abc"}, "--port: '4abc' is not a port number from 1 to 32767"},
+      {{"--speed", "medium"}, "--speed: 'medium' is neither lo nor hi"},
+      {{"--output", "/nonexistent"}, "--output: '/nonexistent' is not a folder"},
+      {{"--output", long_pin.path()}, "--output: '" + long_pin_path + "' is not a folder"},
+      {{"--cell", "ATH"}, "--cell: 'ATH' is not a telephone number"},
+      {{"--cell", "0400;ATH"}, "--cell: '0400;ATH' is not a telephone number"},
+      {{"--cell", "0400\rATZ"}, "--cell: '0400\rATZ' is not a telephone number"},
+      {{"--pin-file", "/nonexistent"},
+       "--pin-file: cannot read '/nonexistent': No such file or directory"},
+      {{"--pin-file", long_pin.path()},
+       "--pin-file: '" + long_pin_path + "' does not hold a four-digit PIN"},
+      {{"--pin-file", letters.path()},
+       "--pin-file: '" + letters.path().toStdString() + "' does not hold a four-digit PIN"},
+      {{"--trace", ""}, "--trace: no file given"},
   };
   for (const auto& [args, text] : cases) {
     const CommandLine c = parse(args);
     EXPECT_EQ(c.action, CommandLine::Action::UsageError) << text;
     EXPECT_EQ(c.text, text);
   }
+}
+
+TEST(CommandLine, TraceNeverLandsAmongTheOutputFiles) {
+  EXPECT_EQ(check_trace_place("/data/t.txt", "/data"), "");
+  EXPECT_EQ(check_trace_place("/data/Tavric Dumps/t.txt", "/data"),
+            "--trace: '/data/Tavric Dumps/t.txt' lies in the dump folder");
+  EXPECT_EQ(check_trace_place("/data/x/../Tavric Probe Data.csv", "/data/"),
+            "--trace: '/data/x/../Tavric Probe Data.csv' is the probe data file");
 }
 
 }  // namespace
