@@ -45,12 +45,13 @@ void choose_platform(const tavric::RunOptions& options) {
 // last runs' traces.
 std::unique_ptr<tavric::Trace> open_trace(const tavric::RunOptions& options,
                                           const tavric::Environment& env,
-                                          const tavric::Clock& clock) {
+                                          const tavric::Clock& clock,
+                                          const tavric::LocalDateTime& started) {
   if (options.trace) return tavric::Trace::to_file(clock, *options.trace, std::cerr);
   const std::filesystem::path dir = tavric::trace_dir(env);
   std::error_code e;
   std::filesystem::create_directories(dir, e);
-  const std::filesystem::path file = tavric::new_trace_file(dir, clock.local_now());
+  const std::filesystem::path file = tavric::new_trace_file(dir, started);
   auto trace = tavric::Trace::to_file(clock, file, std::cerr);
   if (trace->working()) tavric::prune_traces(dir, tavric::kTracesKept, file);
   return trace;
@@ -90,8 +91,8 @@ int Main(int argc, char** argv) {
   }
 
   tavric::SystemClock clock;
-  const std::unique_ptr<tavric::Trace> trace = open_trace(options, env, clock);
   const tavric::LocalDateTime started = clock.local_now();
+  const std::unique_ptr<tavric::Trace> trace = open_trace(options, env, clock, started);
   trace->note(std::string(tavric::qt::kProgramName) + " " + tavric::qt::kProgramVersion +
               " started " + tavric::format_date(started) + " " + tavric::format_time(started));
   trace->note("options: " + tavric::describe(options));

@@ -2,8 +2,8 @@
 
 namespace modMain {
 
-// The program's entry: shows the main window, whose timer starts the download run;
-// returns the exit status when the program ends.
+// The program's entry: reads the command line, then shows the main window, whose
+// timer starts the download run; returns the exit status when the program ends.
 int Main(int argc, char** argv);
 
 }  // namespace modMain
