@@ -64,6 +64,9 @@ void v5GetStatus(Session& s) {
   v5Add(s, 16);
   v5Add(s, 0);
   v5Transmit(s);
+  // A reply too short to hold the status fields is treated as no answer, so that no
+  // field is read from an earlier reply.
+  if (s.RxLength < 22) s.NoComms = true;
   if (s.NoComms) {
     ShowEvent(s, "Cannot load server status, no comms.");
     return;

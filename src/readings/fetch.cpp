@@ -42,6 +42,12 @@ void GetReading(Session& s, std::int32_t RecNo) {
   v5Add(s, RecNo % 256);
   v5Transmit(s);
   if (s.NoComms) return;
+  // An intact reply too short to hold a record is no answer to this request: taking
+  // the record from it would decode bytes of an earlier reply.
+  if (s.RxLength < static_cast<std::int16_t>(kReadingRecordAt + kRecordSize - 1)) {
+    s.NoComms = true;
+    return;
+  }
 
   std::int32_t check = 0;
   const RecordBytes b = take_record(s, kReadingRecordAt, check);
