@@ -33,6 +33,10 @@ std::filesystem::path settings_dir(const Environment& env) {
   return xdg_dir(env, "XDG_CONFIG_HOME", ".config") / "RNQ7";
 }
 
+std::filesystem::path state_dir(const Environment& env) {
+  return xdg_dir(env, "XDG_STATE_HOME", ".local/state") / "RNQ7";
+}
+
 std::string port_device_path(int number, const std::filesystem::path& settings_folder) {
   const std::filesystem::path link = settings_folder / ("com" + std::to_string(number));
   std::error_code e;

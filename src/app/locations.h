@@ -14,6 +14,9 @@ Environment process_environment();
 // The folder of the saved settings: $XDG_CONFIG_HOME/RNQ7 (default ~/.config/RNQ7).
 std::filesystem::path settings_dir(const Environment& env);
 
+// The per-user state folder: $XDG_STATE_HOME/RNQ7 (default ~/.local/state/RNQ7).
+std::filesystem::path state_dir(const Environment& env);
+
 // The device of serial port `number`: the target of a link named comN in the
 // settings folder when there is one, otherwise /dev/ttyS<N-1>.
 std::string port_device_path(int number, const std::filesystem::path& settings_folder);

@@ -1,5 +1,7 @@
 #include "app/trace_files.h"
 
+#include "app/locations.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -24,13 +26,7 @@ std::optional<TraceKey> trace_key(const std::string& name) {
 }  // namespace
 
 std::filesystem::path trace_dir(const Environment& env) {
-  const auto state = env.find("XDG_STATE_HOME");
-  if (state != env.end() && !state->second.empty() && state->second.front() == '/') {
-    return std::filesystem::path(state->second) / "RNQ7" / "traces";
-  }
-  const auto home = env.find("HOME");
-  const std::string base = home != env.end() ? home->second : std::string("/tmp");
-  return std::filesystem::path(base) / ".local/state/RNQ7/traces";
+  return state_dir(env) / "traces";
 }
 
 std::string trace_file_name(const LocalDateTime& t) {
