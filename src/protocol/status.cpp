@@ -65,8 +65,9 @@ void v5GetStatus(Session& s) {
   v5Add(s, 0);
   v5Transmit(s);
   // A reply too short to hold the status fields is treated as no answer, so that no
-  // field is read from an earlier reply.
-  if (s.RxLength < 22) s.NoComms = true;
+  // field is read from an earlier reply, the check bytes or bytes after the reply. A v5
+  // reply's data ends at position L + 4.
+  if (!s.NoComms && s.RxBuffer[4] + 4 < 22) s.NoComms = true;
   if (s.NoComms) {
     ShowEvent(s, "Cannot load server status, no comms.");
     return;

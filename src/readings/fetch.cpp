@@ -17,6 +17,7 @@ constexpr std::int32_t kMaxSlot = 65535;
 constexpr std::int32_t kMaxBlockCounter = 32704;  // the block number RecNo + 63 fits 16 bits
 constexpr std::size_t kReadingRecordAt = 9;       // v5 reply position of record byte 0
 constexpr std::size_t kBlockRecordsAt = 12;       // legacy block reply position of record 0
+constexpr std::int16_t kBlockReplyLength = 142;   // records at 12..139, then sum and end byte
 
 // Copies the record at RxBuffer(`at`) and works out its check as it goes.
 RecordBytes take_record(const Session& s, std::size_t at, std::int32_t& check) {
@@ -43,8 +44,9 @@ void GetReading(Session& s, std::int32_t RecNo) {
   v5Transmit(s);
   if (s.NoComms) return;
   // An intact reply too short to hold a record is no answer to this request: taking
-  // the record from it would decode bytes of an earlier reply.
-  if (s.RxLength < static_cast<std::int16_t>(kReadingRecordAt + kRecordSize - 1)) {
+  // the record from it would decode bytes of an earlier reply, its own check bytes or
+  // bytes that came after it unchecked. A v5 reply's data ends at position L + 4.
+  if (s.RxBuffer[4] + 4 < static_cast<int>(kReadingRecordAt + kRecordSize - 1)) {
     s.NoComms = true;
     return;
   }
@@ -63,6 +65,13 @@ void GetData(Session& s, std::int32_t RecNo) {
   const VoltageTable volts = BuildVoltageTable();
   GetProbeDataBlock(s, static_cast<std::int16_t>(RecNo + 63));
   if (s.NoComms) return;
+  // A reply that echoes the block but is shorter than a block reply holds no records:
+  // taking them would decode bytes of an earlier reply, and the block would pass for
+  // fetched.
+  if (s.RxLength < kBlockReplyLength) {
+    s.NoComms = true;
+    return;
+  }
   if (s.RxBuffer[kBlockRecordsAt] == 255) return;  // an empty block
 
   for (std::size_t k = 0; k < 4; ++k) {
