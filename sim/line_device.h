@@ -1,9 +1,16 @@
 #pragma once
 
+#include <cstddef>
+
 #include "platform/bytes.h"
 #include "platform/clock.h"
 
 namespace tavric::sim {
+
+// Time one byte takes on the line at `baud` (start bit, 8 data bits, stop bit).
+inline MonoTime byte_time(int baud) {
+  return MonoTime(static_cast<MonoTime::rep>(10'000'000'000LL / (baud > 0 ? baud : 9600)));
+}
 
 // The far end of a serial line as a device attached to it sees it. Times are on
 // the line's monotonic clock (virtual in the tests, real in the standalone program).
@@ -11,6 +18,11 @@ class LineEnd {
  public:
   virtual ~LineEnd() = default;
   virtual MonoTime now() const = 0;
+  // How long `count` bytes take on this line at `baud`; zero on a line that does not
+  // pace its bytes.
+  virtual MonoTime line_time(int baud, std::size_t count) const {
+    return byte_time(baud) * static_cast<MonoTime::rep>(count);
+  }
   // Queues `bytes` towards the client. They go out no earlier than `at`, after
   // whatever is still queued, at the device's line speed (10 bits a byte).
   virtual void send(ByteView bytes, MonoTime at) = 0;
@@ -30,10 +42,5 @@ class LineDevice {
   virtual void receive(ByteView bytes, MonoTime at) = 0;
   virtual void control_lines(bool /*dtr*/, bool /*rts*/, MonoTime /*at*/) {}
 };
-
-// Time one byte takes on the line at `baud` (start bit, 8 data bits, stop bit).
-inline MonoTime byte_time(int baud) {
-  return MonoTime(static_cast<MonoTime::rep>(10'000'000'000LL / (baud > 0 ? baud : 9600)));
-}
 
 }  // namespace tavric::sim

@@ -32,6 +32,9 @@ class CellModem::CallLine : public LineEnd {
  public:
   explicit CallLine(CellModem& modem) : modem_(modem) {}
   MonoTime now() const override { return modem_.line_->now(); }
+  MonoTime line_time(int baud, std::size_t count) const override {
+    return modem_.line_->line_time(baud, count);
+  }
   void send(ByteView bytes, MonoTime at) override {
     if (modem_.online_) modem_.line_->send(bytes, at + modem_.config_.call_delay);
   }

@@ -15,6 +15,7 @@ namespace tavric::sim {
 namespace {
 
 constexpr MonoTime kStopCheck = std::chrono::milliseconds(200);
+constexpr std::size_t kUnpacedChunk = 4096;
 
 [[noreturn]] void fail(const char* what) {
   throw std::system_error(errno, std::generic_category(), what);
@@ -66,6 +67,10 @@ MonoTime PtyLine::now() const {
   return std::chrono::duration_cast<MonoTime>(std::chrono::steady_clock::now().time_since_epoch());
 }
 
+MonoTime PtyLine::line_time(int baud, std::size_t count) const {
+  return unpaced_ ? MonoTime{0} : LineEnd::line_time(baud, count);
+}
+
 int PtyLine::client_baud() const {
   const int speed = terminal_speed(master_);
   return speed > 0 ? speed : device_baud_at(now());
@@ -88,7 +93,7 @@ void PtyLine::set_device_baud(int baud, MonoTime from) {
 void PtyLine::send(ByteView bytes, MonoTime at) {
   MonoTime t = std::max({at, busy_until_, now()});
   const int baud = device_baud_at(t);
-  const MonoTime per_byte = byte_time(baud);
+  const MonoTime per_byte = line_time(baud, 1);
   for (Byte b : bytes) {
     t += per_byte;
     queue_.push_back({t, b, baud});
@@ -97,6 +102,7 @@ void PtyLine::send(ByteView bytes, MonoTime at) {
 }
 
 void PtyLine::flush_due(MonoTime now) {
+  if (unpaced_) return flush_unpaced(now);
   if (queue_.empty() || queue_.front().at > now) return;
   const int client = terminal_speed(master_);  // 0: unknown, taken as matching
   Bytes out;
@@ -113,6 +119,20 @@ void PtyLine::flush_due(MonoTime now) {
     const ssize_t n = ::write(master_, out.data() + done, out.size() - done);
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
+  }
+}
+
+void PtyLine::flush_unpaced(MonoTime now) {
+  const int client = terminal_speed(master_);
+  while (!queue_.empty() && queue_.front().at <= now) {
+    Bytes out;
+    for (auto it = queue_.begin();
+         it != queue_.end() && it->at <= now && out.size() < kUnpacedChunk; ++it) {
+      out.push_back(client == 0 || it->baud == client ? it->byte : Byte{0});
+    }
+    const ssize_t n = ::write(master_, out.data(), out.size());
+    if (n <= 0) return;  // the terminal is full: the rest waits for the client to read
+    queue_.erase(queue_.begin(), queue_.begin() + n);
   }
 }
 
@@ -135,13 +155,20 @@ void PtyLine::serve(const std::function<bool()>& stop) {
     MonoTime t = now();
     flush_due(t);
     MonoTime wait = kStopCheck;
-    if (!queue_.empty()) wait = std::clamp(queue_.front().at - t, MonoTime{0}, kStopCheck);
+    short events = POLLIN;
+    if (!queue_.empty() && queue_.front().at <= t) {
+      events |= POLLOUT;  // unpaced bytes due that did not fit: wait for room
+    } else if (!queue_.empty()) {
+      wait = std::clamp(queue_.front().at - t, MonoTime{0}, kStopCheck);
+    }
     // Round up, so a wake-up never comes before the next byte is due.
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
-    pollfd p{master_, POLLIN, 0};
+    pollfd p{master_, events, 0};
     const int r = ::poll(&p, 1, static_cast<int>(ms));
     if (r > 0 && (p.revents & POLLIN) != 0) {
       read_input();
+    } else if (r > 0 && (p.revents & POLLOUT) != 0) {
+      continue;
     } else if (r > 0) {
       // Hang-up or error without data: wait out the interval rather than spin.
       ::usleep(static_cast<useconds_t>(std::max<long>(ms, 1) * 1000));

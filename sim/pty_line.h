@@ -14,6 +14,10 @@ namespace tavric::sim {
 // time. The client opens the terminal's device file as its serial port; the device's
 // bytes reach it paced at 10 bits a byte. Bytes pass garbled (as zeros) whenever the
 // speed the client has set differs from the device's, as on a real line.
+//
+// Unpaced, bytes take no line time: the device's turnarounds and other pauses remain,
+// but a reply or stream goes out as fast as the client reads it. Bytes the terminal
+// cannot take yet then wait for room instead of being lost.
 class PtyLine : public LineEnd {
  public:
   // Opens the pseudo-terminal; throws std::system_error when it cannot.
@@ -25,6 +29,7 @@ class PtyLine : public LineEnd {
   // The device file the client opens, e.g. /dev/pts/3.
   const std::string& device_path() const { return path_; }
   void attach(LineDevice& device);
+  void set_unpaced(bool unpaced) { unpaced_ = unpaced; }
 
   // Serves the line until `stop()` returns true; sleeps in poll() between events and
   // asks `stop()` at least every 200 ms.
@@ -37,6 +42,7 @@ class PtyLine : public LineEnd {
 
   // LineEnd
   MonoTime now() const override;
+  MonoTime line_time(int baud, std::size_t count) const override;
   void send(ByteView bytes, MonoTime at) override;
   void set_device_baud(int baud, MonoTime from) override;
   void drop_queued() override { queue_.clear(); }
@@ -44,6 +50,7 @@ class PtyLine : public LineEnd {
  private:
   int device_baud_at(MonoTime t) const;
   void flush_due(MonoTime now);
+  void flush_unpaced(MonoTime now);
   void read_input();
 
   int master_ = -1;
@@ -59,6 +66,7 @@ class PtyLine : public LineEnd {
   MonoTime busy_until_{0};
   std::vector<std::pair<MonoTime, int>> device_bauds_{{MonoTime::min(), 9600}};
   MonoTime last_receive_{0};
+  bool unpaced_ = false;
 };
 
 // The output speed set on the terminal behind `fd` (custom speeds included), or 0 when

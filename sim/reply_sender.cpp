@@ -29,7 +29,7 @@ MonoTime ReplySender::send(LineEnd& line, const Bytes& frame, int number, MonoTi
   if (plan_.cut_short.count(number) != 0) keep = std::max<std::size_t>(1, frame.size() / 2);
   out.insert(out.end(), frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(keep));
   line.send(out, at);
-  return at + byte_time(baud) * static_cast<MonoTime::rep>(out.size());
+  return at + line.line_time(baud, out.size());
 }
 
 }  // namespace tavric::sim

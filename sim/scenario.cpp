@@ -186,13 +186,14 @@ Scenario parse_scenario(const std::vector<std::string>& args, std::string& error
       sc.help = true;
       continue;
     }
-    if (name == "--modem" || name == "--clock-invalid") {
+    if (name == "--modem" || name == "--clock-invalid" || name == "--unpaced") {
       if (has_value) {
         error = "option " + name + " takes no value";
         return sc;
       }
       if (name == "--modem") sc.modem = true;
       if (name == "--clock-invalid") sc.clock_valid = false;
+      if (name == "--unpaced") sc.unpaced = true;
       continue;
     }
     auto it = with_value.find(name);
@@ -261,6 +262,8 @@ std::string scenario_help(const std::string& program) {
          "  --log FILE               at exit, write the requests received and the store\n"
          "                           as JSON\n"
          "  --exit-after-idle SECONDS  end after this long without a byte from the client\n"
+         "  --unpaced                bytes take no line time: replies and streams reach\n"
+         "                           the client as fast as it reads them (turnarounds stay)\n"
          "  --help                   this text\n";
 }
 

@@ -33,6 +33,7 @@ struct Scenario {
   std::filesystem::path settings_dir;  // empty: $XDG_CONFIG_HOME/RNQ7
   std::string log_file;
   double exit_after_idle_s = 0;  // 0: run until killed
+  bool unpaced = false;          // bytes reach the client as fast as it reads them
   bool help = false;
 };
 

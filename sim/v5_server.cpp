@@ -182,7 +182,7 @@ void V5Server::send_stream(int first_slot, int count, MonoTime from) {
     f.push_back(0x4F);
     line_->send(f, at);
     ++frames_sent_;
-    at += byte_time(config_.baud) * static_cast<MonoTime::rep>(f.size()) + config_.frame_gap;
+    at += line_->line_time(config_.baud, f.size()) + config_.frame_gap;
   }
 }
 

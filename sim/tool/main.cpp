@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
 
+    line.set_unpaced(sc.unpaced);
     line.attach(devices.front());
     const MonoTime start = line.now();
     std::printf("probe-server-sim: serving a %s server%s on %s\n",

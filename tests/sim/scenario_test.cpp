@@ -45,7 +45,8 @@ TEST(ScenarioOptions, ReadsAScenario) {
                              "--log",
                              "x.json",
                              "--exit-after-idle",
-                             "2.5"},
+                             "2.5",
+                             "--unpaced"},
                             error);
   ASSERT_EQ(error, "");
   EXPECT_TRUE(sc.modem);
@@ -58,6 +59,7 @@ TEST(ScenarioOptions, ReadsAScenario) {
   EXPECT_FALSE(sc.clock_valid);
   EXPECT_EQ(sc.port, 4);
   EXPECT_DOUBLE_EQ(sc.exit_after_idle_s, 2.5);
+  EXPECT_TRUE(sc.unpaced);
 }
 
 TEST(ScenarioOptions, RefusesBadOptionsWithOneLine) {
@@ -135,6 +137,53 @@ TEST(PtyLine, ServesARealTerminalAtTheClientsSpeed) {
   serving.join();
   ::close(fd);
   EXPECT_EQ(server.requests().size(), 1u);  // the second request arrived garbled
+}
+
+// Unpaced, a bulk stream far larger than the terminal's buffer arrives whole and in
+// order, in a fraction of its line time (150 s at 9600 bit/s), even while the client
+// reads slowly at first.
+TEST(PtyLine, UnpacedStreamWaitsForTheClientInsteadOfDropping) {
+  constexpr int kFrames = 4000;
+  tavric::sim::V5Server::Config config;
+  config.buffer_size = kFrames + 1;
+  config.write_pointer = kFrames;
+  config.records.assign(kFrames, tavric::sim::erased_record());
+  tavric::sim::V5Server server(config);
+  tavric::sim::PtyLine line;
+  line.set_unpaced(true);
+  line.attach(server);
+  const int fd = ::open(line.device_path().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  std::atomic<bool> stop{false};
+  std::thread serving([&] { line.serve([&] { return stop.load(); }); });
+
+  const simtest::Bytes request = simtest::v5_request(4, {0, 0, 0, 0, 0, 0, 0});
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(::write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+  constexpr std::size_t kAnswer = 10;
+  simtest::Bytes got;
+  pollfd p{fd, POLLIN, 0};
+  while (got.size() < kAnswer + kFrames * 36 && ::poll(&p, 1, 2000) > 0) {
+    if (got.size() < 40'000) ::usleep(2000);  // a slow reader at first: the terminal fills
+    tavric::Byte buf[1000];
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    got.insert(got.end(), buf, buf + n);
+  }
+  const auto took = std::chrono::steady_clock::now() - start;
+  stop = true;
+  serving.join();
+  ::close(fd);
+
+  ASSERT_EQ(got.size(), kAnswer + kFrames * 36);
+  EXPECT_TRUE(simtest::v5_reply_ok(simtest::Bytes(got.begin(), got.begin() + kAnswer)));
+  for (int n = 1; n <= kFrames; ++n) {
+    const std::size_t at = kAnswer + static_cast<std::size_t>(n - 1) * 36;
+    ASSERT_EQ(got[at], 0x4E) << n;
+    ASSERT_EQ(got[at + 1] * 256 + got[at + 2], n);
+    ASSERT_EQ(got[at + 35], 0x4F) << n;
+  }
+  EXPECT_LT(took, std::chrono::seconds(10));
 }
 
 }  // namespace
