@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev googletest
   clang clang-format libclang-rt-14-dev
-  xvfb xdotool x11-utils socat imagemagick
+  xvfb xdotool x11-utils socat imagemagick openbox wmctrl jq
 )
 
 missing=()

@@ -37,6 +37,16 @@ FrmProbeServerDump::FrmProbeServerDump(QWidget* parent) : QWidget(parent) {
 
   label2_ = new QLabel(this);
   label2_->setGeometry(twips_rect(720, 555, 2940, 225));
+  // The frame around the progress bar covers the foot of the event line's box; the text
+  // sits at the top of the box in a size whose line fits above that frame, so that no
+  // descender is cut off.
+  lbl_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QFont event_font = lbl_->font();
+  const int room = px(555) - px(360);
+  while (QFontMetrics(event_font).height() > room && event_font.pointSizeF() > 6) {
+    event_font.setPointSizeF(event_font.pointSizeF() - 0.5);
+  }
+  lbl_->setFont(event_font);
   label2_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   pgb_ = new QProgressBar(this);
   pgb_->setRange(0, 100);
@@ -141,6 +151,10 @@ void FrmProbeServerDump::yield() {
   check_open();
 }
 
+  // The bar repaints itself only when the step looks wide enough to it, and it counts
+  // a repaint of its top row (which the event line above overlaps) as a full one; so a
+  // bar that moves by 1% at a time would never be drawn again. Ask for it outright.
+  pgb_->update();
 void FrmProbeServerDump::check_open() {
   if (closed_) throw WindowClosed{};
 }
