@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+
+#include "link/open_port.h"
+#include "platform/run_control.h"
+#include "platform/system_clock.h"
+#include "qt/main_window.h"
+#include "qt/qt_serial_port.h"
+#include "tests/host/test_host.h"
+
+namespace tavric {
+namespace {
+
+namespace fs = std::filesystem;
+
+// comN links that lead to things that are no serial port: opening fails with a reason
+// the user is shown, and nothing hangs or crashes.
+TEST(BadPort, LinksToWhatIsNoSerialPort) {
+  QTemporaryDir dir;
+  const fs::path folder = dir.path().toStdString();
+  fs::create_directory(folder / "a-folder");
+  std::ofstream(folder / "a-file") << "not a port\n";
+  ::mkfifo((folder / "a-fifo").c_str(), 0600);
+  fs::create_symlink(folder / "a-folder", folder / "com2");
+  fs::create_symlink(folder / "a-file", folder / "com3");
+  fs::create_symlink("/dev/null", folder / "com4");
+  fs::create_symlink(folder / "nothing-there", folder / "com5");
+  fs::create_symlink(folder / "a-fifo", folder / "com6");
+
+  qt::FrmProbeServerDump window;
+  qt::QtSerialPort port(window, folder);
+  for (int number = 2; number <= 6; ++number) {
+    port.set_comm_port(number);
+    std::string error;
+    const bool opened = port.open(error);
+    EXPECT_FALSE(opened) << "com" << number;
+    EXPECT_FALSE(error.empty()) << "com" << number;
+    if (opened) {
+      // Should one open after all, it must still behave as a silent line.
+      port.output(Bytes{0x00, 0x5E});
+      SystemClock clock;
+      const MonoTime start = clock.monotonic();
+      port.wait_for_input(start + seconds_f(0.2), WindowEvents::Process);
+      EXPECT_LT(clock.monotonic() - start, seconds_f(1.0)) << "com" << number;
+      port.input();
+      port.close();
+    }
+  }
+
+  // Through the run's port opening: the reason reaches the prompt, and giving up ends.
+  testhost::TestHost host;
+  Platform platform{host.window, host.dialogs, port, host.settings, host.clock, host.files, ""};
+  Session s(platform);
+  host.settings.set("Port", "2");
+  host.dialogs.answer("3");
+  host.dialogs.answer("0");
+  EXPECT_THROW(OpenPort(s), ProgramEnd);
+  ASSERT_EQ(host.dialogs.prompts().size(), 2U);
+  for (const auto& p : host.dialogs.prompts()) {
+    EXPECT_EQ(p.title, "ERROR");
+    const auto lines = p.text.find('\r');
+    EXPECT_GT(p.text.find('\r', lines + 1), lines + 1) << p.text;  // a reason between
+  }
+  EXPECT_EQ(host.settings.get("Port", ""), "0");
+}
+
+}  // namespace
+}  // namespace tavric
