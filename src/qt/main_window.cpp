@@ -132,6 +132,10 @@ void FrmProbeServerDump::show_dump_frame(int frame) {
 
 void FrmProbeServerDump::set_progress(int percent) {
   pgb_->setValue(percent);
+  // The bar repaints itself only when the step looks wide enough to it, and it counts
+  // a repaint of its top row (which the event line above overlaps) as a full one; so a
+  // bar that moves by 1% at a time would never be drawn again. Ask for it outright.
+  pgb_->update();
 }
 
 bool FrmProbeServerDump::speed_hi() const {
@@ -151,10 +155,6 @@ void FrmProbeServerDump::yield() {
   check_open();
 }
 
-  // The bar repaints itself only when the step looks wide enough to it, and it counts
-  // a repaint of its top row (which the event line above overlaps) as a full one; so a
-  // bar that moves by 1% at a time would never be drawn again. Ask for it outright.
-  pgb_->update();
 void FrmProbeServerDump::check_open() {
   if (closed_) throw WindowClosed{};
 }
