@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -50,6 +51,7 @@ class FrmProbeServerDump : public QWidget, public tavric::Window {
   int px(int twips) const;
   QRect twips_rect(int left, int top, int width, int height) const;
   void tmr_Timer();
+  const QPixmap& lamp_picture(LedColour colour);
 
   QRadioButton* opt_speed_[2];
   QLabel* label3_;
@@ -63,8 +65,11 @@ class FrmProbeServerDump : public QWidget, public tavric::Window {
   QLabel* label1_;
   QTimer tmr_;
   LedColour led_state_[2] = {LedColour::Off, LedColour::Off};
+  QPixmap lamp_pictures_[3];  // by LedColour, drawn for lamp_dpr_
+  qreal lamp_dpr_ = 0;
   int frame_ = 1;
   bool closed_ = false;
+  QElapsedTimer since_events_;  // since yield() last let the window handle its events
   double dpi_ = 96.0;
 };
 
