@@ -39,7 +39,8 @@ e2e_cleanup() {
   for pid in "$dump_pid" "$sim_pid" "$wm_pid" "$xvfb_pid"; do
     [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
-  rm -rf "$work"
+  # E2E_KEEP=1 keeps the work folder (settings, files, trace, the simulator's log).
+  if [ -n "${E2E_KEEP:-}" ]; then echo "kept $work" >&2; else rm -rf "$work"; fi
 }
 
 fail() {
