@@ -11,12 +11,14 @@ Run it through bench/run.sh, which builds the Release binaries first.
 """
 
 import argparse
+import fcntl
 import os
 import platform
 import select
 import shutil
 import signal
 import statistics
+import struct
 import subprocess
 import sys
 import tempfile
@@ -135,6 +137,7 @@ def line_figures(exchanges):
     limit = 0.0
     gaps = []
     unanswered = 0
+    reads = 0
     bytes_in = bytes_out = 0
     for i, e in enumerate(window):
         bytes_out += len(e.out)
@@ -145,6 +148,7 @@ def line_figures(exchanges):
         for _, n, baud in e.chunks:
             limit += n * 10.0 / baud
             bytes_in += n
+            reads += 1
         if i + 1 < len(window):
             gaps.append(window[i + 1].t_out - e.t_last_in)
     return {
@@ -157,6 +161,7 @@ def line_figures(exchanges):
         "gaps_ms": gaps,
         "bytes_in": bytes_in,
         "bytes_out": bytes_out,
+        "reads": reads,
     }
 
 
@@ -346,37 +351,87 @@ def count_dump_lines(out):
 
 
 def run_reference(build, runs, keep):
-    """The rig's own floor: the bench's minimal client fetches 200 readings one by one
-    from the same paced simulator, with no window, trace or files."""
-    walls = []
+    """The rig's own floor: the bench's minimal client, with no window, trace or files,
+    fetches 200 readings one by one (v5, 9600 bit/s) and 200 blocks (legacy, 56000
+    bit/s) from the same paced simulator. Returns the figures of each kind."""
+    out = {"v5": [], "legacy": []}
     for _ in range(runs):
-        work = tempfile.mkdtemp(prefix="bench-reference-")
-        sim = None
-        fd = -1
-        try:
-            sim = start_sim(build, work, ["--generation", "v5", "--readings", "200",
-                                          "--buffer-size", "2000"])
-            fd = os.open(os.path.join(work, "cfg", "RNQ7", "com" + PORT), os.O_RDWR | os.O_NOCTTY)
-            tty.setraw(fd)
-            attrs = termios.tcgetattr(fd)
-            attrs[4] = attrs[5] = termios.B9600
-            termios.tcsetattr(fd, termios.TCSANOW, attrs)
-            limit = 0.0
-            start = time.monotonic()
-            before = os.times()
-            for slot in range(200):
-                reply = v5_exchange(fd, 19, [slot >> 8, slot & 0xFF])
-                limit += TURNAROUND_S + len(reply) * 10.0 / 9600
-            after = os.times()
-            walls.append({"wall": time.monotonic() - start, "limit": limit,
-                          "cpu": (after.user - before.user) + (after.system - before.system)})
-        finally:
-            if fd >= 0:
-                os.close(fd)
-            stop(sim)
-            if not keep:
-                shutil.rmtree(work, ignore_errors=True)
-    return walls
+        for kind in out:
+            work = tempfile.mkdtemp(prefix=f"bench-reference-{kind}-")
+            sim = None
+            fd = -1
+            try:
+                args = (["--generation", "v5", "--readings", "200", "--buffer-size", "2000"]
+                        if kind == "v5" else ["--generation", "legacy", "--readings", "800"])
+                sim = start_sim(build, work, args)
+                fd = os.open(os.path.join(work, "cfg", "RNQ7", "com" + PORT),
+                             os.O_RDWR | os.O_NOCTTY)
+                tty.setraw(fd)
+                set_speed(fd, 9600)
+                if kind == "legacy":
+                    # The speed request is answered at 9600 bit/s; then both sides
+                    # move to 56000.
+                    legacy_exchange(fd, 14, [1, 0, 0, 0])
+                    set_speed(fd, 56000)
+                    legacy_exchange(fd, 14, [1, 0, 0, 0])
+                limit = 0.0
+                reads = [0]
+                start = time.monotonic()
+                before = os.times()
+                for n in range(200):
+                    if kind == "v5":
+                        reply = v5_exchange(fd, 19, [n >> 8, n & 0xFF], reads)
+                        limit += TURNAROUND_S + len(reply) * 10.0 / 9600
+                    else:
+                        block = 64 + n  # the first block of the simulated store
+                        reply = legacy_exchange(fd, 0, [block >> 8, block & 0xFF, 0, 0], reads)
+                        limit += TURNAROUND_S + len(reply) * 10.0 / 56000
+                after = os.times()
+                out[kind].append({
+                    "wall": time.monotonic() - start, "limit": limit, "reads": reads[0],
+                    "cpu": (after.user - before.user) + (after.system - before.system)})
+            finally:
+                if fd >= 0:
+                    os.close(fd)
+                stop(sim)
+                if not keep:
+                    shutil.rmtree(work, ignore_errors=True)
+    return out
+
+
+# struct termios2 of the kernel: four flag words, the line discipline, 19 control
+# characters, then the input and output speeds, which may be any number with BOTHER.
+TCGETS2 = 0x802C542A
+TCSETS2 = 0x402C542B
+CBAUD = 0o010017
+BOTHER = 0o010000
+
+
+def set_speed(fd, baud):
+    buf = bytearray(44)
+    fcntl.ioctl(fd, TCGETS2, buf)
+    iflag, oflag, cflag, lflag = struct.unpack_from("4I", buf, 0)
+    struct.pack_into("4I", buf, 0, iflag, oflag, (cflag & ~CBAUD) | BOTHER, lflag)
+    struct.pack_into("2I", buf, 36, baud, baud)
+    fcntl.ioctl(fd, TCSETS2, buf)
+
+
+def read_frame(fd, length_of, reads=None):
+    """Reads until a whole frame from its start byte 0x5E is in; `length_of` gives the
+    frame's length from its first bytes, or None while they have not come."""
+    got = b""
+    while True:
+        start = got.find(b"\x5e")
+        if start >= 0:
+            length = length_of(got[start:])
+            if length is not None and len(got) >= start + length:
+                return got[start:start + length]
+        r, _, _ = select.select([fd], [], [], 2.0)
+        if not r:
+            raise RuntimeError("reference client: no reply")
+        got += os.read(fd, 4096)
+        if reads is not None:
+            reads[0] += 1
 
 
 def crc16(data):
@@ -388,19 +443,18 @@ def crc16(data):
     return crc
 
 
-def v5_exchange(fd, command, args):
+def v5_exchange(fd, command, args, reads=None):
     frame = [0x5E, 0xFF, 0xFF, len(args) + 2, 0x00, command] + args
     crc = crc16(frame[1:])
     os.write(fd, bytes([0x00] + frame + [crc & 0xFF, crc >> 8]))
-    got = b""
-    while True:
-        start = got.find(b"\x5e")
-        if start >= 0 and len(got) >= start + 4 and len(got) >= start + got[start + 3] + 6:
-            return got[start:start + got[start + 3] + 6]
-        r, _, _ = select.select([fd], [], [], 2.0)
-        if not r:
-            raise RuntimeError("reference client: no reply")
-        got += os.read(fd, 4096)
+    return read_frame(fd, lambda f: f[3] + 6 if len(f) > 3 else None, reads)
+
+
+def legacy_exchange(fd, command, args, reads=None):
+    frame = [0x5E, 0xFF, 0xFF, 0xFF, 0x0E, 0x00, command] + args
+    total = sum(frame[1:])
+    os.write(fd, bytes(frame + [total >> 8, total & 0xFF, 0x5F, 0, 0, 0]))
+    return read_frame(fd, lambda f: f[4] if len(f) > 4 else None, reads)
 
 
 def run_silent(build, runs, keep):
@@ -513,14 +567,24 @@ def report_paced(p, paced, reference):
           f"| {med([r['process_wall'] for r in rs]):.2f} s "
           f"| {cpu_share:.1f}% ({med([r['cpu'] for r in rs]):.2f} s) | {cpu_win:.1f}% "
           f"| {med([r['peak_kb'] for r in rs]) / 1024:.1f} MiB |")
-    if reference:
-        wall = med([r["wall"] for r in reference])
-        limit = med([r["limit"] for r in reference])
-        cpu = med([r["cpu"] / r["wall"] * 100 for r in reference])
-        p(f"| rig floor: the bench's own minimal client, 200 single reads, 9600 bit/s | 200 "
-          f"| {wall:.3f} s | {limit:.3f} s | {wall / limit:.4f} "
+    titles = {"v5": "rig floor: the bench's minimal client, v5 200 single reads, 9600 bit/s",
+              "legacy": "rig floor: the bench's minimal client, legacy 200 blocks, 56000 bit/s"}
+    for kind, rs in (reference or {}).items():
+        wall = med([r["wall"] for r in rs])
+        limit = med([r["limit"] for r in rs])
+        cpu = med([r["cpu"] / r["wall"] * 100 for r in rs])
+        p(f"| {titles[kind]} | 200 | {wall:.3f} s | {limit:.3f} s | {wall / limit:.4f} "
           f"| {(wall - limit) / 200 * 1000:.2f} ms | | | | {cpu:.1f}% | |")
     p("")
+    reads = [f"{c.key} {med([r['reads'] / r['wall'] for r in rs]):.0f}/s, "
+             f"{med([r['cpu_window'] / r['reads'] * 1e6 for r in rs if r['cpu_window']]):.0f} µs each"
+             for c, rs in paced]
+    reads += [f"minimal client {kind} {med([r['reads'] / r['wall'] for r in rs]):.0f}/s, "
+              f"{med([r['cpu'] / r['reads'] * 1e6 for r in rs]):.0f} µs each"
+              for kind, rs in (reference or {}).items()]
+    if reads:
+        p("Reads from the port in the line window, and CPU per read: " + "; ".join(reads) + ".")
+        p("")
     if paced:
         p("Unanswered requests inside the line windows: "
           + ", ".join(f"{c.key} {max(r['unanswered'] for r in rs)}" for c, rs in paced)
@@ -610,7 +674,7 @@ def main():
     load_before = load()
 
     paced = [(c, run_case(args.build, c, args.runs, args.keep)) for c in PACED if wanted(c.key)]
-    reference = run_reference(args.build, args.runs, args.keep) if wanted("reference") else []
+    reference = run_reference(args.build, args.runs, args.keep) if wanted("reference") else {}
     unpaced = ([(c, run_case(args.build, c, args.runs, args.keep)) for c in UNPACED]
                if wanted("unpaced") else [])
     silent = run_silent(args.build, args.runs, args.keep) if wanted("silent") else []
