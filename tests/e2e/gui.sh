@@ -11,12 +11,12 @@ source "$(dirname "$0")/gui_lib.sh"
 # The server clock was set once, to the computer's clock: v5 counts 15-second steps since
 # 2000-01-01 00:00:00 local time.
 check_v5_clock_set() {
-  local sets now set
+  local sets now sent
   sets=$(log '.store.clock_sets')
   [ "$(jq length <<<"$sets")" -eq 1 ] || fail "clock set $sets times"
   now=$((($(date +%s) - $(date -d '2000-01-01 00:00:00' +%s)) / 15))
-  set=$(jq '.[0]' <<<"$sets")
-  ((set - now <= 1 && now - set <= 4)) || fail "clock set to step $set, the computer is at $now"
+  sent=$(jq '.[0]' <<<"$sets")
+  ((sent - now <= 1 && now - sent <= 4)) || fail "clock set to step $sent, the computer is at $now"
 }
 
 # Slots fetched one by one, in order.
