@@ -1,5 +1,6 @@
 #include "app/stages.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/feedback.h"
@@ -14,6 +15,9 @@
 namespace tavric {
 namespace {
 
+// The highest block counter a legacy data-block request can carry.
+constexpr std::int32_t kMaxLegacyBlocks = 32704;
+
 void ReadingCount(Session& s, bool legacy) {
   if (s.NewReadings != 0) return;
   s.NewReadings = prompt_number32(s.p.dialogs.prompt(
@@ -21,15 +25,20 @@ void ReadingCount(Session& s, bool legacy) {
       "There are no new readings on the server. Specify the number of readings you want to "
       "reload.",
       ""));
-  if (!legacy) {
-    // Start that many slots back from the write position, wrapping round the store.
-    const std::int64_t start = static_cast<std::int64_t>(s.WritePointer) - s.NewReadings;
-    if (start < 0) {
-      const std::int64_t size = s.BufferSize;
-      s.ReadPointer = static_cast<std::int32_t>((start % size + size) % size);
-    } else {
-      s.ReadPointer = static_cast<std::int32_t>(start);
-    }
+  if (legacy) {
+    // No block past this counter can be asked for: counting further fetches nothing.
+    s.NewReadings = std::min(s.NewReadings, kMaxLegacyBlocks);
+    return;
+  }
+  // Start that many slots back from the write position, wrapping round the store.
+  const std::int64_t size = s.BufferSize;
+  const std::int64_t start = static_cast<std::int64_t>(s.WritePointer) - s.NewReadings;
+  s.ReadPointer = static_cast<std::int32_t>(start < 0 ? (start % size + size) % size : start);
+  if (s.NewReadings >= size) {
+    // A store holds no more than its slots: the fetch covers the slots from the new read
+    // position up to the write position, and the bulk transfer must expect just those.
+    s.NewReadings =
+        static_cast<std::int32_t>(((s.WritePointer - s.ReadPointer) % size + size) % size);
   }
 }
 

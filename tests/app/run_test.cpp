@@ -156,6 +156,34 @@ TEST(DownloadRun, ReloadStartsBackFromTheWritePointerAndWraps) {
   EXPECT_EQ(l.dump_lines().size(), 11U);
 }
 
+TEST(DownloadRun, ReloadBeyondTheStoreFetchesWhatTheStoreHolds) {
+  for (const bool hi : {false, true}) {
+    Launch l;
+    l.host.settings.set("Speed", hi ? "1" : "0");
+    auto c = v5_config(100, 100, 5);
+    c.read_pointer = 5;
+    sim::V5Server server(c);
+    l.host.line.attach(1, server);
+    l.host.dialogs.answer("250");  // 250 back from slot 5 wraps round to slot 55
+    EXPECT_EQ(l.run(), kExitCompleted) << hi;
+    EXPECT_EQ(l.session.NewReadings, 50);
+    EXPECT_EQ(l.dump_lines().size(), 51U) << hi;
+    EXPECT_EQ(server.clear_count(), 1) << hi;
+  }
+}
+
+TEST(DownloadRun, LegacyReloadCountsNoFurtherThanTheLastBlockThatCanBeAsked) {
+  Launch l;
+  sim::LegacyServer::Config c;  // an empty store: nothing new
+  c.faults.dies_after = 3 + 1;
+  sim::LegacyServer server(c);
+  l.host.line.attach(1, server);
+  l.host.dialogs.answer("2147483647");
+  // The status says nothing is new; the reload asks for more blocks than exist.
+  EXPECT_EQ(l.run(), kExitNoComms);
+  EXPECT_EQ(l.host.window.event_history().back(), "Loading reading 32704/32704");
+}
+
 TEST(DownloadRun, LinkLostMidDownloadKeepsTheStoreAndSaysNoComms) {
   Launch l;
   sim::LegacyServer::Config c;
