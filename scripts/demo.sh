@@ -56,16 +56,9 @@ readings=${readings:-$( ((modem)) && echo 50 || echo 300)}
 
 scripts/install-deps.sh
 
-# GCC 12 reports false string and array bounds faults in optimised builds of the
-# standard library's inline code; the warnings stay on in the tests' builds.
-cxx_flags=
-if ! "${CXX:-c++}" --version 2>/dev/null | head -n 1 | grep -qi clang; then
-  cxx_flags="-Wno-restrict -Wno-array-bounds -Wno-stringop-overflow -Wno-stringop-overread"
-fi
 build=build-demo
 echo "demo: building the program and the simulator in $build ..."
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVRIC_BUILD_TESTS=OFF \
-  "-DCMAKE_CXX_FLAGS=$cxx_flags" >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVRIC_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target probe-server-dump probe-server-sim
 dump=$PWD/$build/probe-server-dump
 sim=$PWD/$build/probe-server-sim
