@@ -1,4 +1,5 @@
 // Known request bytes of the protocol, fed to the simulated servers, and their replies.
+// (The client's own request bytes are checked in the protocol and readings suites.)
 #include <gtest/gtest.h>
 
 #include "sim/legacy_server.h"
@@ -14,8 +15,6 @@ using tavric::testhost::TestHost;
 
 TEST(GoldenFrames, V5StatusRequestAndItsReply) {
   const Bytes request = {0x00, 0x5E, 0xFF, 0xFF, 0x03, 0x00, 0x10, 0x00, 0x0D, 0x84};
-  EXPECT_EQ(simtest::v5_request(16, {0}), request);
-
   for (bool valid : {true, false}) {
     tavric::sim::V5Server::Config config;
     config.buffer_size = 1000;
@@ -44,9 +43,6 @@ TEST(GoldenFrames, LegacyDateAndTimeRequests) {
                               0x00, 0x00, 0x03, 0x14, 0x5F, 0x00, 0x00, 0x00};
   const Bytes set_time = {0x5E, 0xFF, 0xFF, 0xFF, 0x0E, 0x00, 0x0C, 0xFE, 0x0D,
                           0x1E, 0x05, 0x04, 0x45, 0x5F, 0x00, 0x00, 0x00};
-  EXPECT_EQ(simtest::legacy_request(9), date_request);
-  EXPECT_EQ(simtest::legacy_request(12, 254, 13, 30, 5), set_time);
-
   tavric::sim::LegacyServer::Config config;
   config.clock = {2012, 2, 29, 9, 0, 0};
   tavric::sim::LegacyServer server(config);
@@ -68,7 +64,6 @@ TEST(GoldenFrames, LegacyDateAndTimeRequests) {
 
 TEST(GoldenFrames, V5ClearingRequest) {
   const Bytes request = {0x00, 0x5E, 0xFF, 0xFF, 0x02, 0x00, 0x09, 0x61, 0xC6};
-  EXPECT_EQ(simtest::v5_request(9, {}), request);
   tavric::sim::V5Server::Config config;
   config.records = tavric::sim::RecordGenerator().take(12);
   config.write_pointer = 5;  // the records wrap round the end of the store
@@ -85,11 +80,7 @@ TEST(GoldenFrames, V5ClearingRequest) {
 }
 
 TEST(GoldenFrames, BulkRequestAndItsStreamNumberedFromOne) {
-  const LocalDateTime at{2012, 3, 4, 14, 5, 0};
-  ASSERT_EQ(tavric::v5_clock_steps(at), 25612340);
   const Bytes request = simtest::v5_request(4, {0x01, 0x86, 0xD0, 0x34, 0x01, 0x2C, 0x00});
-  EXPECT_EQ(Bytes(request.begin() + 6, request.end() - 2),
-            Bytes({0x04, 0x01, 0x86, 0xD0, 0x34, 0x01, 0x2C, 0x00}));
 
   tavric::sim::V5Server::Config config;
   tavric::sim::GeneratorOptions clean;
@@ -102,12 +93,9 @@ TEST(GoldenFrames, BulkRequestAndItsStreamNumberedFromOne) {
   simtest::open_line(host, server);
   const Bytes got = simtest::transact(host, request);
 
-  ASSERT_GE(got.size(), 10u);
-  const Bytes answer(got.begin(), got.begin() + 10);
-  ASSERT_TRUE(simtest::v5_reply_ok(answer));
-  EXPECT_EQ(answer[5], 4);
-  EXPECT_EQ(answer[7], 5);  // frames to follow
   ASSERT_EQ(got.size(), 10u + 5 * 36);
+  ASSERT_TRUE(simtest::v5_reply_ok(Bytes(got.begin(), got.begin() + 10)));
+  EXPECT_EQ(got[7], 5);  // frames to follow
   for (int n = 1; n <= 5; ++n) {
     const auto f = got.begin() + 10 + (n - 1) * 36;
     EXPECT_EQ(f[0], 0x4E);
@@ -115,8 +103,6 @@ TEST(GoldenFrames, BulkRequestAndItsStreamNumberedFromOne) {
     EXPECT_TRUE(std::equal(f + 3, f + 35, server.slots()[299 + n].begin()));
     EXPECT_EQ(f[35], 0x4F);
   }
-  ASSERT_EQ(server.requests().size(), 1u);
-  EXPECT_EQ(server.requests()[0].args, Bytes({0x01, 0x86, 0xD0, 0x34, 0x01, 0x2C, 0x00}));
 }
 
 }  // namespace

@@ -126,15 +126,4 @@ INSTANTIATE_TEST_SUITE_P(
                                 EXPECT_EQ(s.requests().size(), 2u);
                               }}));
 
-TEST(LegacyServer, IgnoredSpeedChangeKeepsTheOldSpeed) {
-  tavric::sim::LegacyServer::Config config;
-  config.faults.ignores_speed_change = true;
-  tavric::sim::LegacyServer server(config);
-  TestHost host;
-  simtest::open_line(host, server);
-  ASSERT_TRUE(simtest::legacy_reply_ok(transact(host, legacy_request(14, 1))));
-  EXPECT_TRUE(simtest::legacy_reply_ok(transact(host, legacy_request(1))));
-  EXPECT_EQ(server.baud(), 9600);
-}
-
 }  // namespace

@@ -23,31 +23,12 @@ Scenario parse(std::vector<std::string> args, std::string& error) {
 
 TEST(ScenarioOptions, ReadsAScenario) {
   std::string error;
-  const Scenario sc = parse({"--modem",
-                             "--pin=1234",
-                             "--cell",
-                             "busy",
-                             "--fault",
-                             "silent=2,3",
-                             "--fault",
-                             "ate0-ignored",
-                             "--readings",
-                             "12",
-                             "--buffer-size",
-                             "50",
-                             "--write-pointer",
-                             "7",
-                             "--clock",
-                             "2012-03-04 14:05:00",
-                             "--clock-invalid",
-                             "--port",
-                             "4",
-                             "--log",
-                             "x.json",
-                             "--exit-after-idle",
-                             "2.5",
-                             "--unpaced"},
-                            error);
+  // clang-format off
+  const Scenario sc = parse({"--modem", "--pin=1234", "--cell", "busy", "--fault", "silent=2,3",
+      "--fault", "ate0-ignored", "--readings", "12", "--buffer-size", "50", "--write-pointer", "7",
+      "--clock", "2012-03-04 14:05:00", "--clock-invalid", "--port", "4", "--log", "x.json",
+      "--exit-after-idle", "2.5", "--unpaced"}, error);
+  // clang-format on
   ASSERT_EQ(error, "");
   EXPECT_TRUE(sc.modem);
   EXPECT_EQ(sc.modem_config.pin, "1234");
@@ -96,35 +77,62 @@ TEST(ScenarioDevices, LogShowsRequestsAndStore) {
   EXPECT_NE(log.find("{\"slot\":2,\"record\":\"1"), std::string::npos);
 }
 
-// The real-time line: a client on the terminal gets its reply, paced at the line speed,
-// and gets garbage once it sets another speed than the server's.
-TEST(PtyLine, ServesARealTerminalAtTheClientsSpeed) {
-  tavric::sim::V5Server server;
-  tavric::sim::PtyLine line;
-  line.attach(server);
-  const int fd = ::open(line.device_path().c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_GE(fd, 0);
-  std::atomic<bool> stop{false};
-  std::thread serving([&] { line.serve([&] { return stop.load(); }); });
-
-  auto ask = [fd](speed_t speed) {
-    termios t{};
-    tcgetattr(fd, &t);
-    cfmakeraw(&t);
-    cfsetispeed(&t, speed);
-    cfsetospeed(&t, speed);
-    tcsetattr(fd, TCSANOW, &t);
-    const simtest::Bytes request = simtest::v5_request(16, {0});
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(::write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+// A simulated line on a real pseudo-terminal, served on its own thread.
+struct PtyRig {
+  explicit PtyRig(tavric::sim::V5Server::Config config = {}, bool unpaced = false)
+      : server(config) {
+    line.set_unpaced(unpaced);
+    line.attach(server);
+    fd = ::open(line.device_path().c_str(), O_RDWR | O_NOCTTY);
+    serving = std::thread([this] { line.serve([this] { return stop.load(); }); });
+  }
+  ~PtyRig() { finish(); }
+  void finish() {
+    if (!serving.joinable()) return;
+    stop = true;
+    serving.join();
+    ::close(fd);
+  }
+  // Reads until `want` bytes came or the line was quiet for `quiet_ms`; `pause` slows
+  // each read while fewer than 40,000 bytes have come.
+  simtest::Bytes read_up_to(std::size_t want, int quiet_ms, bool pause = false) {
     simtest::Bytes got;
     pollfd p{fd, POLLIN, 0};
-    while (got.size() < 24 && ::poll(&p, 1, 1000) > 0) {
-      tavric::Byte buf[64];
+    while (got.size() < want && ::poll(&p, 1, quiet_ms) > 0) {
+      if (pause && got.size() < 40'000) ::usleep(2000);
+      tavric::Byte buf[1000];
       const ssize_t n = ::read(fd, buf, sizeof buf);
       if (n <= 0) break;
       got.insert(got.end(), buf, buf + n);
     }
+    return got;
+  }
+  void send(const simtest::Bytes& b) {
+    EXPECT_EQ(::write(fd, b.data(), b.size()), static_cast<ssize_t>(b.size()));
+  }
+
+  tavric::sim::V5Server server;
+  tavric::sim::PtyLine line;
+  int fd = -1;
+  std::atomic<bool> stop{false};
+  std::thread serving;
+};
+
+// A client on the terminal gets its reply paced at the line speed, and garbage once it
+// sets another speed than the server's.
+TEST(PtyLine, ServesARealTerminalAtTheClientsSpeed) {
+  PtyRig rig;
+  ASSERT_GE(rig.fd, 0);
+  auto ask = [&rig](speed_t speed) {
+    termios t{};
+    tcgetattr(rig.fd, &t);
+    cfmakeraw(&t);
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+    tcsetattr(rig.fd, TCSANOW, &t);
+    const auto start = std::chrono::steady_clock::now();
+    rig.send(simtest::v5_request(16, {0}));
+    const simtest::Bytes got = rig.read_up_to(24, 1000);
     return std::make_pair(got, std::chrono::steady_clock::now() - start);
   };
   const auto [reply, took] = ask(B9600);
@@ -132,11 +140,8 @@ TEST(PtyLine, ServesARealTerminalAtTheClientsSpeed) {
   EXPECT_GE(took, tavric::sim::byte_time(9600) * 24);
   const auto [garbled, unused] = ask(B57600);
   EXPECT_TRUE(garbled.empty() || !simtest::v5_reply_ok(garbled));
-
-  stop = true;
-  serving.join();
-  ::close(fd);
-  EXPECT_EQ(server.requests().size(), 1u);  // the second request arrived garbled
+  rig.finish();
+  EXPECT_EQ(rig.server.requests().size(), 1u);  // the second request arrived garbled
 }
 
 // Unpaced, a bulk stream far larger than the terminal's buffer arrives whole and in
@@ -144,36 +149,18 @@ TEST(PtyLine, ServesARealTerminalAtTheClientsSpeed) {
 // reads slowly at first.
 TEST(PtyLine, UnpacedStreamWaitsForTheClientInsteadOfDropping) {
   constexpr int kFrames = 4000;
+  constexpr std::size_t kAnswer = 10;
   tavric::sim::V5Server::Config config;
   config.buffer_size = kFrames + 1;
   config.write_pointer = kFrames;
   config.records.assign(kFrames, tavric::sim::erased_record());
-  tavric::sim::V5Server server(config);
-  tavric::sim::PtyLine line;
-  line.set_unpaced(true);
-  line.attach(server);
-  const int fd = ::open(line.device_path().c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_GE(fd, 0);
-  std::atomic<bool> stop{false};
-  std::thread serving([&] { line.serve([&] { return stop.load(); }); });
-
-  const simtest::Bytes request = simtest::v5_request(4, {0, 0, 0, 0, 0, 0, 0});
+  PtyRig rig(config, /*unpaced=*/true);
+  ASSERT_GE(rig.fd, 0);
   const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(::write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
-  constexpr std::size_t kAnswer = 10;
-  simtest::Bytes got;
-  pollfd p{fd, POLLIN, 0};
-  while (got.size() < kAnswer + kFrames * 36 && ::poll(&p, 1, 2000) > 0) {
-    if (got.size() < 40'000) ::usleep(2000);  // a slow reader at first: the terminal fills
-    tavric::Byte buf[1000];
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n <= 0) break;
-    got.insert(got.end(), buf, buf + n);
-  }
+  rig.send(simtest::v5_request(4, {0, 0, 0, 0, 0, 0, 0}));
+  const simtest::Bytes got = rig.read_up_to(kAnswer + kFrames * 36, 2000, /*pause=*/true);
   const auto took = std::chrono::steady_clock::now() - start;
-  stop = true;
-  serving.join();
-  ::close(fd);
+  rig.finish();
 
   ASSERT_EQ(got.size(), kAnswer + kFrames * 36);
   EXPECT_TRUE(simtest::v5_reply_ok(simtest::Bytes(got.begin(), got.begin() + kAnswer)));
