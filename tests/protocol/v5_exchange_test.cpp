@@ -4,7 +4,6 @@
 #include "protocol/requests.h"
 #include "protocol/status.h"
 #include "protocol/v5_exchange.h"
-#include "readings/fetch.h"
 #include "sim/v5_server.h"
 #include "tests/protocol/bench.h"
 
@@ -91,31 +90,6 @@ TEST(V5Exchange, FaultyFrameThenGoodOneInTheSameChunk) {
     EXPECT_EQ(b.s.RxBuffer[8], 7);
     EXPECT_EQ(b.s.RxLength, 12);  // the two bytes after the reply are kept too
   }
-}
-
-}  // namespace
-}  // namespace tavric::testing
-
-namespace tavric::testing {
-namespace {
-
-// An intact frame that is too short for what was asked never lends old bytes.
-TEST(V5Exchange, ShortIntactRepliesCountAsNoAnswer) {
-  FixedReplies status_reply({{0, v5_frame(16, {0, 0, 0})}});
-  Bench bench(&status_reply);
-  bench.s.RxBuffer.fill(7);
-  bench.s.BufferSize = 123;
-  v5GetStatus(bench.s);
-  EXPECT_TRUE(bench.s.NoComms);
-  EXPECT_EQ(bench.s.BufferSize, 123);
-
-  // A reading reply that stops before the record's end writes nothing and stops the run.
-  FixedReplies reading_reply({{0, v5_frame(19, Bytes(20, 0x11))}});
-  Bench reading(&reading_reply);
-  reading.s.RxBuffer.fill(0x11);
-  GetReading(reading.s, 5);
-  EXPECT_TRUE(reading.s.NoComms);
-  EXPECT_FALSE(reading.s.DumpFile);
 }
 
 }  // namespace
