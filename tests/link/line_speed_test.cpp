@@ -14,23 +14,18 @@ std::vector<std::pair<int, int>> speed_requests(const sim::LegacyServer& server)
   return out;
 }
 
-TEST(SetBaudrate, LoSendsNothing) {
+TEST(SetBaudrate, LoSendsNothingAndHiMovesBothSidesAndBack) {
   sim::LegacyServer server;
   Bench b(&server);
   SetBaudrate(b.s, 1);
   EXPECT_TRUE(b.host.line.sent().empty());
   EXPECT_EQ(b.host.line.settings(), "9600,n,8,1");
-}
 
-TEST(SetBaudrate, HiMovesBothSidesAndBack) {
-  sim::LegacyServer server;
-  Bench b(&server);
   b.host.window.set_speed_hi(true);
   SetBaudrate(b.s, 1);
   EXPECT_FALSE(b.s.NoComms);
   EXPECT_EQ(b.host.line.settings(), "56000,n,8,1");
   EXPECT_EQ(speed_requests(server), (std::vector<std::pair<int, int>>{{1, 9600}, {1, 56000}}));
-
   SetBaudrate(b.s, 0);
   EXPECT_FALSE(b.s.NoComms);
   EXPECT_EQ(b.host.line.settings(), "9600,n,8,1");

@@ -69,20 +69,6 @@ TEST(ModemRun, SimWithoutPinAndAModemThatWakesLate) {
   EXPECT_EQ(rig.server->clear_count(), 1);
 }
 
-TEST(ModemRun, RefusedPinIsSentOnceAndEndsTheProgram) {
-  sim::CellModem::Config mc;
-  mc.pin = "1111";
-  ModemRig rig(mc);
-  Launch& l = rig.launch;
-  l.host.dialogs.answer("2222");
-  EXPECT_EQ(l.run(), kExitModemFailed);
-  const auto& cmds = rig.modem->commands();
-  EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "AT+CPIN=\"2222\""), 1);
-  ASSERT_EQ(l.message_titles(), std::vector<std::string>{"ERROR"});
-  EXPECT_EQ(l.host.dialogs.messages()[0].text, "Pin code not accepted!");
-  EXPECT_TRUE(rig.modem->dialled().empty());
-}
-
 TEST(ModemRun, PinOfAnotherLengthSendsNothing) {
   sim::CellModem::Config mc;
   mc.pin = "1111";
