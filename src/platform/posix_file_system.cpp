@@ -50,17 +50,20 @@ class PosixTextFile : public TextFile {
   static constexpr std::size_t kMaxPending = 1 << 16;
 
   std::error_code flush_bytes(std::size_t n) {
-    // Where the file ends now: a write that fails part way (a disk that fills up in the
-    // middle of a line) is cut back to here, so no half line stays in the file, and the
-    // lines stay pending whole.
-    const off_t before = ::lseek(fd_, 0, SEEK_END);
     std::size_t done = 0;
     while (done < n) {
       const ssize_t w = ::write(fd_, buffer_.data() + done, n - done);
       if (w < 0) {
         if (errno == EINTR) continue;
         const std::error_code e = last_error();
-        const bool cut_back = done == 0 || (before >= 0 && ::ftruncate(fd_, before) == 0 &&
+        // A write that fails part way (a disk that fills up in the middle of a line) is
+        // cut back to where the file ended before this flush, so no half line stays in
+        // the file, and the lines stay pending whole. That place is worked out only
+        // here, from the end less what this flush wrote: asking for it before every
+        // flush cost a system call for each line.
+        const off_t end = ::lseek(fd_, 0, SEEK_END);
+        const off_t before = end - static_cast<off_t>(done);
+        const bool cut_back = done == 0 || (end >= 0 && ::ftruncate(fd_, before) == 0 &&
                                             ::lseek(fd_, before, SEEK_SET) == before);
         if (!cut_back) buffer_.erase(0, done);
         return e;
