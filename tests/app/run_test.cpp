@@ -30,33 +30,26 @@ void expect_complete_v5_run(const Launch& l, const sim::V5Server& server, int re
   EXPECT_TRUE(l.host.dialogs.messages().empty());
 }
 
-TEST(DownloadRun, V5ServerLoFetchesOneByOneThenSetsClockAndClears) {
-  Launch l;
-  sim::V5Server server(v5_config(40, 1000, 10));  // wraps from slot 999 to 0
-  l.host.line.attach(1, server);
-  EXPECT_EQ(l.run(), kExitCompleted);
-  expect_complete_v5_run(l, server, 40);
-  const auto commands = server.commands();
-  EXPECT_EQ(std::count(commands.begin(), commands.end(), 19), 40);
-  EXPECT_EQ(commands.back(), 9);
-  EXPECT_TRUE(l.shown("Loading reading 40/40"));
-  EXPECT_TRUE(l.shown("Server readings cleared"));
-  EXPECT_EQ(l.host.settings.get("Speed", ""), "0");
-  EXPECT_FALSE(l.host.line.is_open());
-  EXPECT_FALSE(l.host.window.timer_running());
-}
-
-TEST(DownloadRun, V5ServerHiUsesOneBulkTransfer) {
-  Launch l;
-  l.host.settings.set("Speed", "1");
-  sim::V5Server server(v5_config(300));
-  l.host.line.attach(1, server);
-  EXPECT_EQ(l.run(), kExitCompleted);
-  expect_complete_v5_run(l, server, 300);
-  const auto commands = server.commands();
-  EXPECT_EQ(std::count(commands.begin(), commands.end(), 4), 1);
-  EXPECT_EQ(std::count(commands.begin(), commands.end(), 19), 0);
-  EXPECT_EQ(l.host.settings.get("Speed", ""), "1");
+// "Lo" fetches one by one (here wrapping from slot 999 to 0), "Hi" in one bulk transfer.
+TEST(DownloadRun, V5ServerFetchesEverythingThenSetsClockAndClears) {
+  for (const bool hi : {false, true}) {
+    Launch l;
+    l.host.settings.set("Speed", hi ? "1" : "0");
+    const int readings = hi ? 300 : 40;
+    sim::V5Server server(v5_config(readings, 1000, hi ? -1 : 10));
+    l.host.line.attach(1, server);
+    EXPECT_EQ(l.run(), kExitCompleted);
+    expect_complete_v5_run(l, server, readings);
+    const auto commands = server.commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), 19), hi ? 0 : readings);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), 4), hi ? 1 : 0);
+    EXPECT_EQ(commands.back(), 9);
+    EXPECT_TRUE(l.shown(hi ? "Loading readings ... 300/300." : "Loading reading 40/40"));
+    EXPECT_TRUE(l.shown("Server readings cleared"));
+    EXPECT_EQ(l.host.settings.get("Speed", ""), hi ? "1" : "0");
+    EXPECT_FALSE(l.host.line.is_open());
+    EXPECT_FALSE(l.host.window.timer_running());
+  }
 }
 
 TEST(DownloadRun, LegacyServerLoAndHiFetchEveryBlock) {
@@ -140,35 +133,29 @@ TEST(DownloadRun, NothingNewAndNoReloadStillSetsClockAndClears) {
   }
 }
 
+// A reload counts back from the write pointer, wrapping round the store's start; one
+// beyond the store (250 back from slot 5 reaches slot 55) fetches what the store holds.
 TEST(DownloadRun, ReloadStartsBackFromTheWritePointerAndWraps) {
-  Launch l;
-  auto c = v5_config(100, 100, 5);
-  c.read_pointer = 5;
-  sim::V5Server server(c);
-  l.host.line.attach(1, server);
-  l.host.dialogs.answer("10");
-  EXPECT_EQ(l.run(), kExitCompleted);
-  std::vector<int> slots;
-  for (const auto& r : server.requests()) {
-    if (r.command == 19) slots.push_back(r.args[0] * 256 + r.args[1]);
-  }
-  EXPECT_EQ(slots, (std::vector<int>{95, 96, 97, 98, 99, 0, 1, 2, 3, 4}));
-  EXPECT_EQ(l.dump_lines().size(), 11U);
-}
-
-TEST(DownloadRun, ReloadBeyondTheStoreFetchesWhatTheStoreHolds) {
-  for (const bool hi : {false, true}) {
+  for (const auto& [answer, hi, fetched] :
+       {std::tuple{"10", false, 10}, {"250", false, 50}, {"250", true, 50}}) {
     Launch l;
     l.host.settings.set("Speed", hi ? "1" : "0");
     auto c = v5_config(100, 100, 5);
     c.read_pointer = 5;
     sim::V5Server server(c);
     l.host.line.attach(1, server);
-    l.host.dialogs.answer("250");  // 250 back from slot 5 wraps round to slot 55
-    EXPECT_EQ(l.run(), kExitCompleted) << hi;
-    EXPECT_EQ(l.session.NewReadings, 50);
-    EXPECT_EQ(l.dump_lines().size(), 51U) << hi;
-    EXPECT_EQ(server.clear_count(), 1) << hi;
+    l.host.dialogs.answer(answer);
+    EXPECT_EQ(l.run(), kExitCompleted);
+    EXPECT_EQ(l.session.NewReadings, fetched);
+    EXPECT_EQ(l.dump_lines().size(), fetched + 1U);
+    EXPECT_EQ(server.clear_count(), 1);
+    if (fetched == 10) {
+      std::vector<int> slots;
+      for (const auto& r : server.requests()) {
+        if (r.command == 19) slots.push_back(r.args[0] * 256 + r.args[1]);
+      }
+      EXPECT_EQ(slots, (std::vector<int>{95, 96, 97, 98, 99, 0, 1, 2, 3, 4}));
+    }
   }
 }
 

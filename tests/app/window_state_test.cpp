@@ -53,46 +53,41 @@ TEST(SavedSpeed, UnloadClosesThePortAndTheFilesKeepingTheirLines) {
   EXPECT_EQ(host.settings.get("Speed", ""), "0");
 }
 
-TEST(Feedback, AnimationCyclesAndLampsChangeOneAtATime) {
+TEST(Feedback, AnimationLampsProgressAndEventLine) {
   TestHost host;
   Session s(host.platform);
   for (int i = 0; i < 11; ++i) NextDumpImg(s);
   EXPECT_EQ(host.window.frame_history(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1}));
 
+  // Lamps change one at a time; an unknown letter leaves the lamp as it is.
   SetLed(s, 0, "G");
   SetLed(s, 1, "R");
-  EXPECT_EQ(host.window.led(0), LedColour::Green);
-  EXPECT_EQ(host.window.led(1), LedColour::Red);
-  SetLed(s, 1, "X");  // unknown letter: the lamp stays as it is
+  SetLed(s, 1, "X");
   SetLed(s, 1, "g");
+  EXPECT_EQ(host.window.led(0), LedColour::Green);
   EXPECT_EQ(host.window.led(1), LedColour::Red);
   EXPECT_EQ(host.window.led_history().size(), 2U);
   SetLed(s, 0, "N");
   EXPECT_EQ(host.window.led(0), LedColour::Off);
   EXPECT_EQ(host.window.led(1), LedColour::Red);
-}
 
-TEST(Feedback, EventLineShowsTheLatestTextAndYields) {
-  TestHost host;
-  Session s(host.platform);
-  ShowEvent(s, "first");
-  ShowEvent(s, "second");
-  EXPECT_EQ(host.window.event_text(), "second");
-  EXPECT_EQ(host.window.yield_count(), 2);
-  // Closing the window during a yield stops the run there.
-  host.window.when([] { return true; }, [&] { host.window.close(); });
-  EXPECT_THROW(ShowEvent(s, "third"), WindowClosed);
-}
-
-TEST(Feedback, ProgressOutsideTheBarKeepsTheLastValue) {
-  TestHost host;
-  Session s(host.platform);
+  // Progress outside the bar keeps the last value.
   SetProgress(s, 40);
   SetProgress(s, 101);
   SetProgress(s, -1);
   EXPECT_EQ(host.window.progress(), 40);
   SetProgress(s, 100);
   EXPECT_EQ(host.window.progress(), 100);
+
+  // The event line shows the latest text and yields; closing the window during a
+  // yield stops the run there.
+  const int yields = host.window.yield_count();
+  ShowEvent(s, "first");
+  ShowEvent(s, "second");
+  EXPECT_EQ(host.window.event_text(), "second");
+  EXPECT_EQ(host.window.yield_count(), yields + 2);
+  host.window.when([] { return true; }, [&] { host.window.close(); });
+  EXPECT_THROW(ShowEvent(s, "third"), WindowClosed);
 }
 
 TEST(Locations, PortLinksAndFolders) {
