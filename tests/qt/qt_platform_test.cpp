@@ -60,10 +60,6 @@ TEST(QtPlatform, SerialPortOnAPseudoTerminalExchangesBytesAndWaits) {
   qt::FrmProbeServerDump window;
   qt::QtSerialPort port(window, folder);
   std::string error;
-  port.set_comm_port(6);  // no link and no such device
-  EXPECT_FALSE(port.open(error));
-  EXPECT_FALSE(error.empty());
-
   port.set_comm_port(5);
   port.set_settings("56000,n,8,1");
   ASSERT_TRUE(port.open(error)) << error;
