@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "sim/legacy_server.h"
 #include "sim/record_generator.h"
 #include "tests/sim/sim_client.h"
@@ -67,63 +69,53 @@ TEST(LegacyServer, WholeProtocol) {
   EXPECT_EQ(server.clear_count(), 1);
 }
 
-struct FaultCase {
-  const char* fault;
-  void (*check)(const Bytes& first, const Bytes& second, const tavric::sim::LegacyServer&);
+// The replies to two requests for block 65, the first of them spoilt by `fault`.
+struct FirstTwo {
+  std::unique_ptr<tavric::sim::LegacyServer> server;
+  Bytes a, b;
 };
-
-class LegacyFaults : public testing::TestWithParam<FaultCase> {};
-
-TEST_P(LegacyFaults, FirstReplyGoesWrongAsPlanned) {
+FirstTwo first_two(const char* fault) {
   tavric::sim::LegacyServer::Config config;
   config.records = tavric::sim::RecordGenerator().take(8);
-  ASSERT_EQ(tavric::sim::add_fault(config.faults, GetParam().fault), "");
-  tavric::sim::LegacyServer server(config);
+  EXPECT_EQ(tavric::sim::add_fault(config.faults, fault), "");
+  FirstTwo r{std::make_unique<tavric::sim::LegacyServer>(config), {}, {}};
   TestHost host;
-  simtest::open_line(host, server);
-  const Bytes first = transact(host, legacy_request(0, 0, 65));
-  const Bytes second = transact(host, legacy_request(0, 0, 65));
-  GetParam().check(first, second, server);
+  simtest::open_line(host, *r.server);
+  r.a = transact(host, legacy_request(0, 0, 65));
+  r.b = transact(host, legacy_request(0, 0, 65));
+  return r;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Plan, LegacyFaults,
-    testing::Values(FaultCase{"silent=1",
-                              [](const Bytes& a, const Bytes& b,
-                                 const tavric::sim::LegacyServer& s) {
-                                EXPECT_TRUE(a.empty());
-                                EXPECT_TRUE(simtest::legacy_reply_ok(b));
-                                EXPECT_FALSE(s.requests()[0].answered);
-                              }},
-                    FaultCase{"noise=1",
-                              [](const Bytes& a, const Bytes& b, const tavric::sim::LegacyServer&) {
-                                ASSERT_GT(a.size(), b.size());
-                                const Bytes noise(a.begin(), a.end() - static_cast<long>(b.size()));
-                                EXPECT_EQ(std::count(noise.begin(), noise.end(), 0x5E), 0);
-                                EXPECT_EQ(Bytes(a.end() - static_cast<long>(b.size()), a.end()), b);
-                              }},
-                    FaultCase{"bad-check=1",
-                              [](const Bytes& a, const Bytes& b, const tavric::sim::LegacyServer&) {
-                                EXPECT_EQ(a.size(), 142u);
-                                EXPECT_FALSE(simtest::legacy_reply_ok(a));
-                                EXPECT_TRUE(simtest::legacy_reply_ok(b));
-                              }},
-                    FaultCase{"cut-short=1",
-                              [](const Bytes& a, const Bytes& b, const tavric::sim::LegacyServer&) {
-                                EXPECT_EQ(a.size(), 71u);
-                                EXPECT_EQ(Bytes(b.begin(), b.begin() + 71), a);
-                              }},
-                    FaultCase{"wrong-block=1",
-                              [](const Bytes& a, const Bytes& b, const tavric::sim::LegacyServer&) {
-                                ASSERT_TRUE(simtest::legacy_reply_ok(a));
-                                EXPECT_EQ(a[8], 64);
-                                EXPECT_EQ(b[8], 65);
-                              }},
-                    FaultCase{"dies-after=1", [](const Bytes& a, const Bytes& b,
-                                                 const tavric::sim::LegacyServer& s) {
-                                EXPECT_TRUE(simtest::legacy_reply_ok(a));
-                                EXPECT_TRUE(b.empty());
-                                EXPECT_EQ(s.requests().size(), 2u);
-                              }}));
+TEST(LegacyServer, FirstReplyGoesWrongAsPlanned) {
+  const FirstTwo silent = first_two("silent=1");
+  EXPECT_TRUE(silent.a.empty());
+  EXPECT_TRUE(simtest::legacy_reply_ok(silent.b));
+  EXPECT_FALSE(silent.server->requests()[0].answered);
+
+  const FirstTwo noise = first_two("noise=1");  // noise without a start byte, then the reply
+  ASSERT_GT(noise.a.size(), noise.b.size());
+  const auto reply_at = noise.a.end() - static_cast<long>(noise.b.size());
+  EXPECT_EQ(std::count(noise.a.begin(), reply_at, 0x5E), 0);
+  EXPECT_EQ(Bytes(reply_at, noise.a.end()), noise.b);
+
+  const FirstTwo bad = first_two("bad-check=1");
+  EXPECT_EQ(bad.a.size(), 142u);
+  EXPECT_FALSE(simtest::legacy_reply_ok(bad.a));
+  EXPECT_TRUE(simtest::legacy_reply_ok(bad.b));
+
+  const FirstTwo cut = first_two("cut-short=1");
+  EXPECT_EQ(cut.a.size(), 71u);
+  EXPECT_EQ(Bytes(cut.b.begin(), cut.b.begin() + 71), cut.a);
+
+  const FirstTwo wrong = first_two("wrong-block=1");
+  ASSERT_TRUE(simtest::legacy_reply_ok(wrong.a));
+  EXPECT_EQ(wrong.a[8], 64);
+  EXPECT_EQ(wrong.b[8], 65);
+
+  const FirstTwo dies = first_two("dies-after=1");
+  EXPECT_TRUE(simtest::legacy_reply_ok(dies.a));
+  EXPECT_TRUE(dies.b.empty());
+  EXPECT_EQ(dies.server->requests().size(), 2u);
+}
 
 }  // namespace
