@@ -5,12 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "link/open_port.h"
 #include "platform/run_control.h"
 #include "platform/system_clock.h"
 #include "qt/main_window.h"
 #include "qt/qt_serial_port.h"
-#include "tests/host/test_host.h"
 
 namespace tavric {
 namespace {
@@ -18,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // comN links that lead to things that are no serial port: opening fails with a reason
-// the user is shown, and nothing hangs or crashes.
+// (which the port prompt shows) and nothing hangs or crashes.
 TEST(BadPort, LinksToWhatIsNoSerialPort) {
   QTemporaryDir dir;
   const fs::path folder = dir.path().toStdString();
@@ -50,22 +48,6 @@ TEST(BadPort, LinksToWhatIsNoSerialPort) {
       port.close();
     }
   }
-
-  // Through the run's port opening: the reason reaches the prompt, and giving up ends.
-  testhost::TestHost host;
-  Platform platform{host.window, host.dialogs, port, host.settings, host.clock, host.files, ""};
-  Session s(platform);
-  host.settings.set("Port", "2");
-  host.dialogs.answer("3");
-  host.dialogs.answer("0");
-  EXPECT_THROW(OpenPort(s), ProgramEnd);
-  ASSERT_EQ(host.dialogs.prompts().size(), 2U);
-  for (const auto& p : host.dialogs.prompts()) {
-    EXPECT_EQ(p.title, "ERROR");
-    const auto lines = p.text.find('\r');
-    EXPECT_GT(p.text.find('\r', lines + 1), lines + 1) << p.text;  // a reason between
-  }
-  EXPECT_EQ(host.settings.get("Port", ""), "0");
 }
 
 }  // namespace
