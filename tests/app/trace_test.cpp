@@ -110,11 +110,19 @@ TEST(RunTrace, LegacyRunIsTracedByteForByte) {
                           " bytes this run, size " + size + " bytes"));
 }
 
+// An unattended modem call with the PIN and number of the options: the saved number is
+// neither dialled nor replaced, and the PIN is hidden in the trace and the prompt lines.
 TEST(RunTrace, ModemLinesAndPromptsAreTracedWithThePinHidden) {
   OptionLaunch l;
-  ModemSetup rig(l, "2468");
+  ModemSetup rig(l, "2468", "0400111222");
+  l.host.settings.set("Cell", "0399000000");
   l.options = {.cell = "0400111222", .pin = "2468", .unattended = true};
   ASSERT_EQ(l.run(), kExitCompleted);
+  EXPECT_EQ(rig.server.clear_count(), 1);
+  EXPECT_EQ(l.host.settings.get("Cell", ""), "0399000000");
+  EXPECT_EQ(l.err_lines(), (std::vector<std::string>{
+                               "Pin Code: Please enter your cell pin code: [answered \"****\"]",
+                               "Cell Number: Connect to cell number: [answered \"0400111222\"]"}));
 
   // The modem's dialogue as lines; once the call carries the server's frames, they are
   // not taken for modem lines.

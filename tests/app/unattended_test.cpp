@@ -69,20 +69,6 @@ TEST(Unattended, NothingNewReloadsNothingAndStillClears) {
   EXPECT_EQ(server.clear_count(), 1);
 }
 
-TEST(Unattended, ModemCallWithPinAndNumberFromTheOptions) {
-  OptionLaunch l;
-  ModemSetup rig(l, "2468", "0400111222");
-  l.host.settings.set("Cell", "0399000000");
-  l.options = {.cell = "0400111222", .pin = "2468", .unattended = true};
-  EXPECT_EQ(l.run(), kExitCompleted);
-  EXPECT_EQ(rig.modem.dialled(), std::vector<std::string>{"0400111222"});
-  EXPECT_EQ(rig.server.clear_count(), 1);
-  EXPECT_EQ(l.host.settings.get("Cell", ""), "0399000000");  // not saved
-  EXPECT_EQ(l.err_lines(), (std::vector<std::string>{
-                               "Pin Code: Please enter your cell pin code: [answered \"****\"]",
-                               "Cell Number: Connect to cell number: [answered \"0400111222\"]"}));
-}
-
 TEST(Unattended, ModemDialogueFailuresEndWithStatus3) {
   OptionLaunch no_number;  // the saved number is not dialled
   ModemSetup rig(no_number);
