@@ -151,15 +151,4 @@ TEST(Records, RealisticMixHoldsEveryKindWithPlausibleValues) {
   EXPECT_GT(seen["kind1"], 3000);
 }
 
-TEST(Records, CleanMixGivesGoodKind1ReadingsOnly) {
-  tavric::sim::GeneratorOptions options;
-  options.mix = tavric::sim::RecordMix::clean();
-  for (const Record& r : tavric::sim::RecordGenerator(options).take(500)) {
-    EXPECT_EQ(r[0] >> 4, 1);
-    EXPECT_GE(r[0] & 15, 8);  // never a low battery
-    EXPECT_LE(r[0] & 15, 12);
-    EXPECT_EQ(tavric::sim::record_check(r), 0);
-  }
-}
-
 }  // namespace
