@@ -326,6 +326,8 @@ def run_case(build, case, runs, keep):
             fig["lines"] = count_dump_lines(os.path.join(work, "out"))
             if case.bulk:
                 fig.update(bulk_figures(exchanges))
+                if fig["stream_ms"]:
+                    fig["cpu_stream"] = child.cpu_between(*fig["stream_ms"])
             results.append(fig)
             sys.stderr.write(f"  {case.key} run {n + 1}: window {fig['wall']:.3f} s, "
                              f"limit {fig['limit']:.3f} s, process {child.wall:.2f} s, "
@@ -352,8 +354,8 @@ def bulk_figures(exchanges):
         # The first read brings the answer; the stream follows one turnaround later.
         stream_from = e.chunks[1][0] if len(e.chunks) > 1 else e.t_out
         return {"bulk_s": (end - e.t_out) / 1000.0, "stream_s": (end - stream_from) / 1000.0,
-                "single_fetches": len(single)}
-    return {"bulk_s": None, "stream_s": None, "single_fetches": None}
+                "stream_ms": (stream_from, end), "single_fetches": len(single)}
+    return {"bulk_s": None, "stream_s": None, "stream_ms": None, "single_fetches": None}
 
 
 def count_dump_lines(out):
@@ -612,8 +614,8 @@ def report_unpaced(p, unpaced):
     p(f"### Unpaced bulk download (turnaround {UNPACED_TURNAROUND_S:.1f} s)")
     p("")
     p("| Readings | Dump lines | Fetched singly | Stream: first byte to next request "
-      "| Readings/s | Whole bulk stage | Whole process | CPU | Peak RSS |")
-    p("|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+      "| Readings/s | CPU in the stream | Whole bulk stage | Whole process | CPU | Peak RSS |")
+    p("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     peaks = []
     for case, rs in unpaced:
         stream = med([r["stream_s"] for r in rs])
@@ -621,6 +623,7 @@ def report_unpaced(p, unpaced):
         peaks.append(peak)
         p(f"| {case.readings:,} | {rs[0]['lines']} | {max(r['single_fetches'] for r in rs)} "
           f"| {stream:.3f} s | {case.readings / stream:,.0f} "
+          f"| {med([r.get('cpu_stream') for r in rs]):.2f} s "
           f"| {med([r['bulk_s'] for r in rs]):.3f} s "
           f"| {med([r['process_wall'] for r in rs]):.2f} s "
           f"| {med([r['cpu'] for r in rs]):.2f} s | {peak / 1024:.1f} MiB |")
