@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <string>
@@ -39,6 +40,9 @@ class PtyLine : public LineEnd {
   // device's when it cannot be read.
   int client_baud() const;
   MonoTime last_receive() const { return last_receive_; }
+  // When the line last carried a byte either way (the last queued byte counts from
+  // when it will have left), so that a long stream is not taken for silence.
+  MonoTime last_activity() const { return std::max(last_receive_, busy_until_); }
 
   // LineEnd
   MonoTime now() const override;

@@ -261,7 +261,7 @@ std::string scenario_help(const std::string& program) {
          "                           or ~/.config/RNQ7)\n"
          "  --log FILE               at exit, write the requests received and the store\n"
          "                           as JSON\n"
-         "  --exit-after-idle SECONDS  end after this long without a byte from the client\n"
+         "  --exit-after-idle SECONDS  end after this long without a byte either way\n"
          "  --unpaced                bytes take no line time: replies and streams reach\n"
          "                           the client as fast as it reads them (turnarounds stay)\n"
          "  --help                   this text\n";

@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     const MonoTime idle = seconds_f(sc.exit_after_idle_s);
     line.serve([&] {
       if (g_stop != 0) return true;
-      return sc.exit_after_idle_s > 0 && line.now() - line.last_receive() >= idle;
+      return sc.exit_after_idle_s > 0 && line.now() - line.last_activity() >= idle;
     });
 
     // Remove the link only while it still leads to this terminal.
