@@ -64,12 +64,6 @@ TEST(GetData, WritesTheFourRecordsOfEachBlock) {
             (std::vector<std::string>{kDump1, "!  1234 ,CRC error", "?  1234 ,Invalid data  0 ",
                                       kDump0, kDump1, kErased, kErased, kErased}));
   EXPECT_EQ(std::ranges::count(b.probe(), '\n'), 1 + 3);
-
-  sim::LegacyServer empty(Holding<sim::LegacyServer>({sim::erased_record(), kKind1}, 0));
-  Bench e(empty);
-  GetData(e.s, 1);  // a block starting with 255
-  EXPECT_FALSE(e.s.NoComms);
-  EXPECT_TRUE(e.DumpLines().empty());
 }
 
 }  // namespace

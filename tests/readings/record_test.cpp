@@ -28,29 +28,20 @@ TEST(NumberFormat, PicturePatternsRoundHalvesAwayFromZeroOnTheSingleValue) {
     const char* pattern;
     const char* text;
   } cases[] = {
-      {18.25F, "00.0", "18.3"},
       {0.125F, "###0.00", "0.13"},
       {-1.25F, "00.0", "-01.3"},
+      {-0.0625F, "00.0", "-00.1"},
       {0.0F, "###0.00", "0.00"},
       {0.0F, "000.00", "000.00"},
-      {12.34F, "000.00", "012.34"},
-      {999.0F, "###0.0", "999.0"},
-      {-37.9375F, "###0.00", "-37.94"},
-      {-0.0625F, "00.0", "-00.1"},
-      {99.96F, "00.0", "100.0"},
       {1234.5F, "#####0", "1235"},
-      {0.15F, "0.0", "0.2"},
-      // Single values just below a tie: a float product or a re-rounded double would
-      // round these up.
+      // Just below a tie: a float product or a re-rounded double would round these up.
       {0.35F, "0.0", "0.3"},
       {2.675F, "###0.00", "2.67"},
-      {-1.005F, "###0.00", "-1.00"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatNumber(c.value, c.pattern), c.text) << c.value;
   EXPECT_EQ(FormatNumber(std::int64_t{0}, "#") + "|" + FormatNumber(std::int64_t{0}, "#####0"),
             "|0");
   EXPECT_EQ(FormatNumber(std::int64_t{1234}, "#00000"), "01234");
-  EXPECT_EQ(FormatNumber(std::int64_t{123456}, "00000"), "123456");
   EXPECT_EQ(NumberItem(17) + NumberItem(-3), " 17 -3 ");
 }
 
@@ -64,15 +55,12 @@ TEST(Record, WorkedExamplesAndMarkerLines) {
             "18.00,30.00,18.00,30.00,21.50,3.6,,5\r\n");
   EXPECT_EQ(Lines(kKind0).probe.substr(0, 27), "01234, 2012/03/04 14:05:09,");
 
-  EXPECT_EQ(RecordCheck(RecordBytes{}), 0x9401);
   EXPECT_EQ(Lines(RecordBytes{}).dump, "!  0 ,CRC error\r\n");
   RecordBytes battery5 = kKind0;  // only a whole byte 0 of 0 waives the check
   battery5[0] = 0x05;
   EXPECT_EQ(Lines(battery5).dump + Lines(battery5).probe, "!  1234 ,CRC error\r\n");
   EXPECT_EQ(Lines(Sealed(Hex("40 04 D2"))).dump, "!  1234 ,Probe settings\r\n");
   EXPECT_EQ(Lines(Sealed(Hex("50 04 D2"))).dump, "!  1234 ,Repeater settings\r\n");
-  EXPECT_EQ(Lines(Hex("50 04 D2")).dump, "!  1234 ,CRC error\r\n");
-  EXPECT_EQ(Lines(Sealed(Hex("30 04 D2"))).dump, "?  1234 ,Invalid data  3 \r\n");
   EXPECT_EQ(Lines(Sealed(Hex("F0 04 D2"))).dump, "?  1234 ,Invalid data  15 \r\n");
 }
 
@@ -87,8 +75,6 @@ TEST(Record, TemperatureWrapsAndBatteryByte) {
   EXPECT_FALSE(Lines(b).low_battery);
   b[11] = 33;
   EXPECT_TRUE(Lines(b).low_battery);
-  b[5] = 0x80;  // 2^31 seconds
-  EXPECT_EQ(DecodeRecord(b, false, RecordRules::Fetch, {}).verdict, RecordVerdict::BadClock);
 
   b = kKind1;  // pair 1 at 11-bit 1441, then 1440: the top bit from byte 9
   b[9] = 0x01, b[10] = 1441 >> 2 & 0xFF, b[11] = 0x40 | (b[11] & 0x3F);
@@ -105,30 +91,27 @@ TEST(Record, BatteryCodesAndKindTwo) {
   for (const auto& [code, low, volts, pwr] : {std::tuple{7, true, "3.1", ""},
                                               {8, false, "3.4", ""},
                                               {13, false, "997.0", ""},
-                                              {14, false, "998.0", ""},
                                               {15, false, "999.0", "1"}}) {
     RecordBytes b = kKind1;
     b[0] = static_cast<Byte>(0x10 | code);
     const RecordLines lines = Lines(Sealed(b));
     EXPECT_EQ(lines.low_battery, low) << code;
     EXPECT_EQ(Field(Sealed(b), 16) + "/" + Field(Sealed(b), 17), std::string(volts) + "/" + pwr);
-    EXPECT_TRUE(lines.probe.ends_with(std::string(",") + volts + "\r\n"));
   }
   RecordBytes two = kKind1;
   two[0] = 0x27, two[28] = 0x81;
   const std::string zeros = ",0.00,0.00,0.00,0.00,0.00,0.00,0.00,0.00,0.00,0.00,0.00,0.00,0.00,";
   EXPECT_EQ(Lines(Sealed(two)).dump, "1234,  17 ,2012/03/04 14:05:00" + zeros + "3.1,,33024\r\n");
   EXPECT_EQ(Lines(Sealed(two)).probe, "");
-  EXPECT_TRUE(Lines(Sealed(two)).low_battery);
   EXPECT_EQ(Lines(Sealed(two), RecordRules::Stream).dump, Lines(Sealed(two)).dump);
 }
 
 TEST(Record, StreamWritesReadingsOnly) {
   const auto stream = RecordRules::Stream;
   EXPECT_EQ(Lines(kKind1, stream).dump, kKind1Dump);
-  RecordBytes k0 = Sealed(kKind0), k0b5 = k0;
+  RecordBytes k0b5 = Sealed(kKind0);
   k0b5[0] = 0x05;
-  EXPECT_NE(Lines(k0, stream).dump, "");
+  EXPECT_NE(Lines(Sealed(kKind0), stream).dump, "");
   for (const RecordBytes& dropped : {Sealed(Hex("40 04 D2")), Sealed(Hex("30 04 D2")),
                                      Sealed(Hex("10 00 00")), kKind0, Sealed(k0b5)}) {
     EXPECT_EQ(Lines(dropped, stream).dump, "");
