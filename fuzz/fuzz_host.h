@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
+#include "session/session.h"
 
 namespace tavric::fuzz {
 
@@ -73,6 +73,7 @@ class FuzzClock : public Clock {
 
 class QuietWindow : public Window {
  public:
+  explicit QuietWindow(FuzzClock& clock) : clock_(clock) {}
   void set_event_text(const std::string&) override {}
   void show_led(int, LedColour) override {}
   void show_dump_frame(int) override {}
@@ -84,7 +85,11 @@ class QuietWindow : public Window {
   void stop_timer() override {}
   void yield() override {}
   void check_open() override {}
+  void sleep_until(MonoTime deadline) override { clock_.now = std::max(clock_.now, deadline); }
   bool hi = false;
+
+ private:
+  FuzzClock& clock_;
 };
 
 // Prompts answered in turn from `answers`, then with nothing (Cancel).
@@ -137,9 +142,10 @@ class MemoryFiles : public FileSystem {
     files.erase(f.string());
     return {};
   }
-  std::error_code copy(const std::filesystem::path& from,
-                       const std::filesystem::path& to) override {
+  std::error_code rename(const std::filesystem::path& from,
+                         const std::filesystem::path& to) override {
     files[to.string()] = files[from.string()];
+    files.erase(from.string());
     return {};
   }
   std::unique_ptr<TextFile> open(const std::filesystem::path& f, OpenMode mode,
@@ -153,7 +159,18 @@ class MemoryFiles : public FileSystem {
     error.clear();
     return files[f.string()].size();
   }
+  std::string read(const std::filesystem::path& f, std::uintmax_t offset, std::size_t length,
+                   std::error_code& error) override {
+    error.clear();
+    const std::string& content = files[f.string()];
+    return offset < content.size() ? content.substr(offset, length) : std::string();
+  }
   std::error_code sync_directory(const std::filesystem::path&) override { return {}; }
+  std::unique_ptr<FileLock> try_lock(const std::filesystem::path&,
+                                     std::error_code& error) override {
+    error.clear();
+    return std::make_unique<FileLock>();
+  }
 
   // The lines of a file, without their ends.
   std::vector<std::string> lines(const std::string& name) const {
@@ -246,7 +263,7 @@ class FuzzLine : public SerialPort {
 // Everything a Session needs, for one input.
 struct FuzzHost {
   FuzzClock clock;
-  QuietWindow window;
+  QuietWindow window{clock};
   ScriptDialogs dialogs;
   MapSettings settings;
   FuzzLine line{clock};

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/locations.h"
+#include "posix/locations.h"
 #include "sim/pty_line.h"
 #include "sim/scenario.h"
 #include "sim/scenario_devices.h"

@@ -19,6 +19,7 @@ void Form_Unload(Session& s) {
   if (s.ProbeFile) s.ProbeFile->close();
   s.DumpFile.reset();
   s.ProbeFile.reset();
+  s.FolderLock.reset();
 }
 
 }  // namespace tavric

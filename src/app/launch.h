@@ -8,6 +8,7 @@
 #include "app/option_dialogs.h"
 #include "app/run_options.h"
 #include "app/settings_overrides.h"
+#include "app/trace.h"
 #include "app/tracing_file_system.h"
 #include "app/tracing_serial_port.h"
 #include "app/tracing_ui.h"
@@ -45,5 +46,22 @@ class LaunchPlatform {
 
 // What an exit status says about the launch, in a few words.
 const char* exit_status_meaning(int status);
+
+// Tells a bad command line on `err`: the complaint, then the usage. Gives kExitUsage.
+int usage_error(const std::string& complaint, std::ostream& err);
+
+// The trace of this launch: the file the options name, or a fresh one among the last
+// launches' traces in `trace_folder` (made when missing; the oldest are removed).
+std::unique_ptr<Trace> open_trace(const RunOptions& options,
+                                  const std::filesystem::path& trace_folder, const Clock& clock,
+                                  const LocalDateTime& started, std::ostream& err);
+
+// The first lines of a trace: the program, when it started, its options and folder.
+void note_start(RunLog& trace, const RunOptions& options, const std::filesystem::path& output,
+                const LocalDateTime& started);
+
+// The last line of a trace: the exit status; unattended, a failed launch also names its
+// trace on `err`, so that a scheduler's log leads to it.
+void note_exit(int status, const RunOptions& options, Trace& trace, std::ostream& err);
 
 }  // namespace tavric

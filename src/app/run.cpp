@@ -1,7 +1,5 @@
 #include "app/run.h"
 
-#include "app/exit_status.h"
-#include "app/feedback.h"
 #include "app/form.h"
 #include "app/stages.h"
 #include "link/modem.h"
@@ -10,6 +8,9 @@
 #include "platform/run_control.h"
 #include "protocol/status.h"
 #include "readings/output_files.h"
+#include "readings/output_folder.h"
+#include "session/exit_status.h"
+#include "session/feedback.h"
 
 namespace tavric {
 namespace {
@@ -58,6 +59,7 @@ int WindUp(Session& s) {
   if (s.LowVoltCount > 0) ShowLowBatteryReport(s);
   s.p.settings.set("Speed", SpeedSetting(s));
   CloseEverything(s);
+  s.FolderLock.reset();
   if (s.NoComms) return kExitNoComms;
   if (!s.OutputFault.empty()) return kExitOutputFailed;
   return kExitCompleted;
@@ -72,6 +74,7 @@ std::optional<int> tmr_Timer(Session& s) {
   s.LowVoltCount = 0;
   s.NoComms = true;
   try {
+    TakeOutputFolder(s);
     const bool legacy = ConnectionLoop(s);
     RunStages(s, legacy);
     return WindUp(s);

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "app/session.h"
+#include "session/session.h"
 
 namespace tavric {
 

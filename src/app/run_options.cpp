@@ -1,7 +1,5 @@
 #include "app/run_options.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -63,16 +61,22 @@ std::string take_output(const std::string& value, RunOptions& o) {
   if (value.empty()) return "--output: no folder given";
   std::error_code e;
   const std::filesystem::path dir = std::filesystem::absolute(value, e);
-  if (e || !std::filesystem::is_directory(dir, e)) {
+  // A folder that is not there yet is made at the start of the run, where a folder
+  // that cannot be made is told before the port is touched.
+  if (e || (std::filesystem::exists(dir, e) && !std::filesystem::is_directory(dir, e))) {
     return "--output: " + in_quotes(value) + " is not a folder";
-  }
-  // Checked now so that an unusable folder stops the launch before the server is
-  // touched, rather than after its readings were fetched.
-  if (::access(dir.c_str(), W_OK | X_OK) != 0) {
-    return "--output: " + in_quotes(value) + " cannot be written: " + std::strerror(errno);
   }
   o.output = dir.lexically_normal();
   return {};
+}
+
+std::string take_folder_wait(const std::string& value, RunOptions& o) {
+  constexpr int kWeek = 7 * 24 * 3600;
+  if (all_digits(value) && value.size() <= 6 && std::stoi(value) <= kWeek) {
+    o.folder_wait_s = std::stoi(value);
+    return {};
+  }
+  return "--folder-wait: " + in_quotes(value) + " is not a number of seconds up to a week";
 }
 
 std::string take_cell(const std::string& value, RunOptions& o) {
@@ -130,6 +134,7 @@ std::string apply_option(std::string_view name, const std::string& value, RunOpt
   if (name == "cell") return take_cell(value, options);
   if (name == "pin-file") return take_pin_file(value, options);
   if (name == "trace") return take_trace(value, options);
+  if (name == "folder-wait") return take_folder_wait(value, options);
   return "--" + std::string(name) + ": unknown option";
 }
 
@@ -153,6 +158,9 @@ std::string describe(const RunOptions& o) {
   if (o.output) add("--output " + in_quotes(o.output->string()));
   if (o.cell) add("--cell " + in_quotes(*o.cell));
   if (o.pin_file) add("--pin-file " + in_quotes(o.pin_file->string()));
+  if (o.folder_wait_s != RunOptions{}.folder_wait_s) {
+    add("--folder-wait " + std::to_string(o.folder_wait_s));
+  }
   if (o.trace) add("--trace " + in_quotes(o.trace->string()));
   return text.empty() ? "(none)" : text;
 }

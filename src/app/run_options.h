@@ -18,11 +18,9 @@ struct RunOptions {
   std::optional<std::filesystem::path> pin_file{};
   std::optional<std::filesystem::path> trace{};  // the trace file, in place of the usual one
   bool unattended = false;                       // no prompt or message waits for a person
+  // How long an unattended run waits for another run to let go of the output folder.
+  int folder_wait_s = 3600;
 };
-
-// The options that take a value, by their long name without dashes.
-inline constexpr std::string_view kValueOptions[] = {"port", "speed",    "output",
-                                                     "cell", "pin-file", "trace"};
 
 // Takes the value of option `name` (a long name without dashes) into `options`.
 // Returns an empty text when the value is good, otherwise one line saying which

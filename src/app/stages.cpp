@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <string>
 
-#include "app/feedback.h"
 #include "link/line_speed.h"
 #include "platform/number_rule.h"
 #include "platform/run_control.h"
 #include "protocol/requests.h"
 #include "readings/bulk_download.h"
 #include "readings/fetch.h"
+#include "readings/kept_lines.h"
 #include "readings/output_files.h"
+#include "session/feedback.h"
 
 namespace tavric {
 namespace {
@@ -129,6 +130,8 @@ void Clearing(Session& s, bool legacy) {
   }
   log_note(s.p.log,
            s.NoComms ? "store clearing unconfirmed: the server did not answer" : "store cleared");
+  // Readings that earlier runs left on the server and appended already are gone now.
+  if (!s.NoComms) ForgetKeptLines(s);
   ShowEvent(s, "Server readings cleared");
 }
 

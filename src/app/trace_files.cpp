@@ -1,7 +1,5 @@
 #include "app/trace_files.h"
 
-#include "app/locations.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -24,10 +22,6 @@ std::optional<TraceKey> trace_key(const std::string& name) {
 }
 
 }  // namespace
-
-std::filesystem::path trace_dir(const Environment& env) {
-  return state_dir(env) / "traces";
-}
 
 std::string trace_file_name(const LocalDateTime& t) {
   char name[64];

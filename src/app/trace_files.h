@@ -4,16 +4,11 @@
 #include <filesystem>
 #include <string>
 
-#include "app/locations.h"
 #include "platform/calendar.h"
 
 namespace tavric {
 
 inline constexpr std::size_t kTracesKept = 100;
-
-// The folder of the traces: $XDG_STATE_HOME/RNQ7/traces (default
-// ~/.local/state/RNQ7/traces).
-std::filesystem::path trace_dir(const Environment& env);
 
 // "trace-YYYYMMDD-HHMMSS.txt" for a launch that started at `start`.
 std::string trace_file_name(const LocalDateTime& start);

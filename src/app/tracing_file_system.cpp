@@ -6,7 +6,7 @@ namespace tavric {
 namespace {
 
 std::string in_quotes(const std::filesystem::path& p) {
-  return "\"" + p.string() + "\"";
+  return "\"" + path_text(p) + "\"";
 }
 
 std::string size_text(FileSystem& files, const std::filesystem::path& file) {
@@ -71,11 +71,11 @@ std::error_code TracingFileSystem::remove(const std::filesystem::path& file) {
   return e;
 }
 
-std::error_code TracingFileSystem::copy(const std::filesystem::path& from,
-                                        const std::filesystem::path& to) {
-  const std::error_code e = files_.copy(from, to);
-  log_.note("file " + in_quotes(from) + " copied to " + in_quotes(to) +
-            (e ? " failed: " + e.message() : ", " + size_text(files_, to)));
+std::error_code TracingFileSystem::rename(const std::filesystem::path& from,
+                                          const std::filesystem::path& to) {
+  const std::error_code e = files_.rename(from, to);
+  log_.note("file " + in_quotes(from) + " renamed to " + in_quotes(to) +
+            (e ? " failed: " + e.message() : ""));
   return e;
 }
 

@@ -20,6 +20,7 @@ class TracingWindow : public Window {
   void stop_timer() override { window_.stop_timer(); }
   void yield() override { window_.yield(); }
   void check_open() override { window_.check_open(); }
+  void sleep_until(MonoTime deadline) override { window_.sleep_until(deadline); }
 
  private:
   Window& window_;

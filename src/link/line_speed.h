@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/session.h"
+#include "session/session.h"
 
 namespace tavric {
 

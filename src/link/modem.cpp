@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/exit_status.h"
-#include "app/feedback.h"
 #include "platform/run_control.h"
 #include "protocol/status.h"
+#include "session/exit_status.h"
+#include "session/feedback.h"
 
 namespace tavric {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "app/feedback.h"
 #include "platform/number_rule.h"
 #include "platform/run_control.h"
+#include "session/feedback.h"
 
 namespace tavric {
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -14,8 +15,15 @@ class TextFile {
  public:
   virtual ~TextFile() = default;
   virtual std::error_code write(std::string_view text) = 0;
-  virtual std::error_code sync() = 0;  // flush and fsync
+  virtual std::error_code sync() = 0;  // flush and make durable
   virtual std::error_code close() = 0;
+};
+
+// An exclusive lock on a file, held until the object is destroyed. The system lets go
+// of it when the process ends in any way, so a killed run never leaves it behind.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
 };
 
 enum class OpenMode { Replace, Append };
@@ -28,26 +36,33 @@ class FileSystem {
   virtual bool is_regular_file(const std::filesystem::path& file) = 0;
   virtual bool is_directory(const std::filesystem::path& dir) = 0;
   virtual std::error_code remove(const std::filesystem::path& file) = 0;
-  virtual std::error_code copy(const std::filesystem::path& from,
-                               const std::filesystem::path& to) = 0;
+  // Gives `from` the name `to` in one step, replacing a file called `to`; it needs no
+  // free space and either happens whole or not at all.
+  virtual std::error_code rename(const std::filesystem::path& from,
+                                 const std::filesystem::path& to) = 0;
   virtual std::unique_ptr<TextFile> open(const std::filesystem::path& file, OpenMode mode,
                                          std::error_code& error) = 0;
   virtual std::uintmax_t file_size(const std::filesystem::path& file, std::error_code& error) = 0;
+  // Up to `length` bytes of `file` from `offset` on (fewer at its end).
+  virtual std::string read(const std::filesystem::path& file, std::uintmax_t offset,
+                           std::size_t length, std::error_code& error) = 0;
   virtual std::error_code sync_directory(const std::filesystem::path& dir) = 0;
+  // Takes the exclusive lock of `file`, creating the file when it is missing. Gives
+  // nothing when another process holds the lock (`error` is then
+  // std::errc::resource_unavailable_try_again) or the file cannot be made.
+  virtual std::unique_ptr<FileLock> try_lock(const std::filesystem::path& file,
+                                             std::error_code& error) = 0;
 };
 
-// The machine's own file system (POSIX).
-class PosixFileSystem : public FileSystem {
- public:
-  std::error_code create_directory(const std::filesystem::path& dir) override;
-  bool is_regular_file(const std::filesystem::path& file) override;
-  bool is_directory(const std::filesystem::path& dir) override;
-  std::error_code remove(const std::filesystem::path& file) override;
-  std::error_code copy(const std::filesystem::path& from, const std::filesystem::path& to) override;
-  std::unique_ptr<TextFile> open(const std::filesystem::path& file, OpenMode mode,
-                                 std::error_code& error) override;
-  std::uintmax_t file_size(const std::filesystem::path& file, std::error_code& error) override;
-  std::error_code sync_directory(const std::filesystem::path& dir) override;
-};
+// The error `try_lock` reports while another process holds the lock.
+inline bool held_elsewhere(std::error_code error) {
+  return error == std::errc::resource_unavailable_try_again;
+}
+
+// A path as UTF-8 text, for messages and the trace, whatever the system's own encoding.
+inline std::string path_text(const std::filesystem::path& p) {
+  const std::u8string text = p.u8string();
+  return std::string(text.begin(), text.end());
+}
 
 }  // namespace tavric

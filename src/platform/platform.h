@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -23,6 +24,9 @@ struct Platform {
   FileSystem& files;
   std::filesystem::path output_dir;  // receives "Tavric Dumps" and the probe data file
   RunLog* log = nullptr;             // when set, the run notes its decisions there
+  // How long the run waits while another run holds the output folder; none: as long as
+  // it takes (a person can close the window meanwhile).
+  std::optional<MonoTime> folder_wait{};
 };
 
 }  // namespace tavric

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/clock.h"
+
 namespace tavric {
 
 enum class LedColour { Off, Green, Red };
@@ -23,6 +25,9 @@ class Window {
   virtual void yield() = 0;
   // Throws WindowClosed if the window has been closed.
   virtual void check_open() = 0;
+  // Sleeps until `deadline` (monotonic) while the window handles its events. Throws
+  // WindowClosed once the user has closed the window.
+  virtual void sleep_until(MonoTime deadline) = 0;
 };
 
 }  // namespace tavric

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "app/session.h"
 #include "platform/bytes.h"
+#include "session/session.h"
 
 namespace tavric {
 

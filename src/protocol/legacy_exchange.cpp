@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "app/feedback.h"
 #include "protocol/exchange_support.h"
+#include "session/feedback.h"
 
 namespace tavric {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "app/session.h"
+#include "session/session.h"
 
 namespace tavric {
 

@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-#include "app/feedback.h"
 #include "platform/calendar.h"
 #include "protocol/legacy_exchange.h"
 #include "protocol/v5_exchange.h"
+#include "session/feedback.h"
 
 namespace tavric {
 namespace {

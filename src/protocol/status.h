@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/session.h"
+#include "session/session.h"
 
 namespace tavric {
 

@@ -2,9 +2,9 @@
 
 #include <limits>
 
-#include "app/feedback.h"
 #include "protocol/crc.h"
 #include "protocol/exchange_support.h"
+#include "session/feedback.h"
 
 namespace tavric {
 namespace {

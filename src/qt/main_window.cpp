@@ -1,12 +1,15 @@
 #include "qt/main_window.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QPainter>
 #include <QScreen>
 
 #include "platform/run_control.h"
+#include "posix/system_clock.h"
 #include "qt/indicator_art.h"
 
 namespace tavric::qt {
@@ -183,6 +186,30 @@ void FrmProbeServerDump::yield() {
 
 void FrmProbeServerDump::check_open() {
   if (closed_) throw WindowClosed{};
+}
+
+void FrmProbeServerDump::sleep_until(MonoTime deadline) {
+  check_open();
+  const MonoTime left = deadline - SystemClock().monotonic();
+  if (left > MonoTime::zero()) {
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(this, &FrmProbeServerDump::closedByUser, &loop, &QEventLoop::quit);
+    timer.start(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+    loop.exec();
+  }
+  check_open();
+}
+
+void FrmProbeServerDump::close_now() {
+  // A modal box runs its own loop; the run waits inside it until it is gone.
+  while (QWidget* modal = QApplication::activeModalWidget()) {
+    if (modal == this || !modal->close()) break;
+  }
+  close();
 }
 
 void FrmProbeServerDump::closeEvent(QCloseEvent* event) {

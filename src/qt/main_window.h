@@ -30,8 +30,11 @@ class FrmProbeServerDump : public QWidget, public tavric::Window {
   void stop_timer() override;
   void yield() override;
   void check_open() override;
+  void sleep_until(MonoTime deadline) override;
 
   bool closed() const { return closed_; }
+  // Closes the window as the user would, ending first any prompt or message open over it.
+  void close_now();
   // Runs the unload steps when the user closes the window.
   std::function<void()> on_unload;
   // The first tick of `tmr`.

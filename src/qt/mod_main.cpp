@@ -1,35 +1,38 @@
 #include "qt/mod_main.h"
 
 #include <QApplication>
-#include <QTimer>
-#include <cstdio>
 #include <iostream>
 #include <memory>
 
-#include "app/exit_status.h"
+#include "app/command_line.h"
 #include "app/form.h"
 #include "app/launch.h"
-#include "app/locations.h"
 #include "app/run.h"
-#include "app/session.h"
-#include "app/trace.h"
-#include "app/trace_files.h"
-#include "platform/file_system.h"
-#include "platform/system_clock.h"
-#include "qt/command_line.h"
+#include "posix/locations.h"
+#include "posix/posix_file_system.h"
+#include "posix/system_clock.h"
 #include "qt/main_window.h"
 #include "qt/qt_dialogs.h"
 #include "qt/qt_serial_port.h"
 #include "qt/qt_settings.h"
+#include "qt/stop_signals.h"
+#include "session/exit_status.h"
+#include "session/session.h"
 
 namespace modMain {
 namespace {
 
-int usage_error(const std::string& complaint) {
-  std::fprintf(stderr, "%s: %s\n\n%s", tavric::qt::kProgramName, complaint.c_str(),
-               tavric::qt::help_text().c_str());
-  return tavric::kExitUsage;
-}
+// Qt's own options, taken by the application object; accepted so that the program
+// keeps running with them.
+constexpr tavric::ShellOption kQtOptions[] = {{"platform", true},      {"platformpluginpath", true},
+                                              {"platformtheme", true}, {"plugin", true},
+                                              {"qmljsdebugger", true}, {"qwindowgeometry", true},
+                                              {"qwindowicon", true},   {"qwindowtitle", true},
+                                              {"session", true},       {"display", true},
+                                              {"geometry", true},      {"style", true},
+                                              {"stylesheet", true},    {"reverse", false},
+                                              {"widgetcount", false},  {"nograb", false},
+                                              {"dograb", false},       {"sync", false}};
 
 // An unattended run needs no display: without one it draws off screen, unless the
 // user has chosen a platform.
@@ -41,66 +44,50 @@ void choose_platform(const tavric::RunOptions& options) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
-// The trace of this launch: the file the options name, or a fresh one among the
-// last runs' traces.
-std::unique_ptr<tavric::Trace> open_trace(const tavric::RunOptions& options,
-                                          const tavric::Environment& env,
-                                          const tavric::Clock& clock,
-                                          const tavric::LocalDateTime& started) {
-  if (options.trace) return tavric::Trace::to_file(clock, *options.trace, std::cerr);
-  const std::filesystem::path dir = tavric::trace_dir(env);
-  std::error_code e;
-  std::filesystem::create_directories(dir, e);
-  const std::filesystem::path file = tavric::new_trace_file(dir, started);
-  auto trace = tavric::Trace::to_file(clock, file, std::cerr);
-  if (trace->working()) tavric::prune_traces(dir, tavric::kTracesKept, file);
-  return trace;
-}
-
 }  // namespace
 
 int Main(int argc, char** argv) {
-  QStringList arguments;
-  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
   // Read before the application object exists, so that a bad command line is told
   // even where no display could be opened.
-  const tavric::qt::CommandLine command = tavric::qt::parse_command_line(arguments);
+  const tavric::CommandLine command = tavric::parse_command_line(arguments, kQtOptions);
   switch (command.action) {
-    case tavric::qt::CommandLine::Action::Help:
-    case tavric::qt::CommandLine::Action::Version:
-      std::fputs(command.text.c_str(), stdout);
+    case tavric::CommandLine::Action::Help:
+    case tavric::CommandLine::Action::Version:
+      std::cout << command.text << std::flush;
       return tavric::kExitCompleted;
-    case tavric::qt::CommandLine::Action::UsageError:
-      return usage_error(command.text);
-    case tavric::qt::CommandLine::Action::Run:
+    case tavric::CommandLine::Action::UsageError:
+      return tavric::usage_error(command.text, std::cerr);
+    case tavric::CommandLine::Action::Run:
       break;
   }
   const tavric::RunOptions& options = command.options;
   choose_platform(options);
+  // From here on a signal to stop ends the run as a closed window would.
+  tavric::qt::StopSignals stop_signals;
 
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QString::fromLatin1(tavric::qt::kProgramName));
-  QApplication::setApplicationVersion(QString::fromLatin1(tavric::qt::kProgramVersion));
+  QApplication::setApplicationName(QString::fromLatin1(tavric::kProgramName));
+  QApplication::setApplicationVersion(QString::fromLatin1(tavric::kProgramVersion));
 
   const tavric::Environment env = tavric::process_environment();
   const std::filesystem::path output = options.output.value_or(
       tavric::output_dir(QCoreApplication::applicationDirPath().toStdString(), env));
   if (options.trace) {
     const std::string complaint = tavric::check_trace_place(*options.trace, output);
-    if (!complaint.empty()) return usage_error(complaint);
+    if (!complaint.empty()) return tavric::usage_error(complaint, std::cerr);
   }
 
   tavric::SystemClock clock;
   const tavric::LocalDateTime started = clock.local_now();
-  const std::unique_ptr<tavric::Trace> trace = open_trace(options, env, clock, started);
-  trace->note(std::string(tavric::qt::kProgramName) + " " + tavric::qt::kProgramVersion +
-              " started " + tavric::format_date(started) + " " + tavric::format_time(started));
-  trace->note("options: " + tavric::describe(options));
-  trace->note("output folder: " + output.string());
+  const std::unique_ptr<tavric::Trace> trace =
+      tavric::open_trace(options, tavric::trace_dir(env), clock, started, std::cerr);
+  tavric::note_start(*trace, options, output, started);
 
   const std::filesystem::path settings_folder = tavric::settings_dir(env);
   tavric::qt::FrmProbeServerDump window;
-  tavric::qt::QtDialogs dialogs(&window);
+  tavric::qt::QtDialogs dialogs(window);
   tavric::qt::QtSerialPort port(window, settings_folder);
   tavric::qt::QtSettings settings;
   tavric::PosixFileSystem files;
@@ -124,17 +111,23 @@ int Main(int argc, char** argv) {
     ended = true;
     QCoreApplication::exit(status);
   };
+  stop_signals.listen([&](int signal_number) {
+    trace->note(tavric::qt::StopSignals::name(signal_number) +
+                " received: ending as if the window was closed");
+    window.close_now();
+  });
 
   tavric::Form_Load(session);
   window.show();
   const int loop_status = QApplication::exec();
-  status = ended ? status : (window.closed() ? tavric::kExitClosed : loop_status);
-  trace->note("exit status " + std::to_string(status) + ": " + tavric::exit_status_meaning(status));
-  if (options.unattended && status != tavric::kExitCompleted && trace->working()) {
-    std::cerr << tavric::qt::kProgramName << ": exit status " << status << " ("
-              << tavric::exit_status_meaning(status) << "); trace in " << trace->name()
-              << std::endl;
+  // A signal that cut the run short decides the status; one that came after the run
+  // had ended by itself changes nothing.
+  if (stop_signals.received() && (!ended || status == tavric::kExitClosed)) {
+    status = tavric::qt::StopSignals::exit_status(stop_signals.received());
+  } else if (!ended) {
+    status = window.closed() ? tavric::kExitClosed : loop_status;
   }
+  tavric::note_exit(status, options, *trace, std::cerr);
   return status;
 }
 

@@ -3,6 +3,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "qt/main_window.h"
+
 namespace tavric::qt {
 namespace {
 
@@ -17,18 +19,21 @@ QString display_text(const std::string& text) {
 
 void QtDialogs::message(const std::string& title, const std::string& text) {
   QMessageBox box(QMessageBox::Information, QString::fromStdString(title), display_text(text),
-                  QMessageBox::Ok, parent_);
+                  QMessageBox::Ok, &window_);
   box.exec();
+  window_.check_open();
 }
 
 std::string QtDialogs::prompt(const std::string& title, const std::string& text,
                               const std::string& default_text) {
-  QInputDialog dialog(parent_);
+  QInputDialog dialog(&window_);
   dialog.setWindowTitle(QString::fromStdString(title));
   dialog.setLabelText(display_text(text));
   dialog.setTextValue(QString::fromStdString(default_text));
   dialog.setInputMode(QInputDialog::TextInput);
-  if (dialog.exec() != QDialog::Accepted) return {};
+  const int result = dialog.exec();
+  window_.check_open();
+  if (result != QDialog::Accepted) return {};
   return dialog.textValue().toStdString();
 }
 

@@ -1,21 +1,22 @@
 #pragma once
 
-#include <QWidget>
-
 #include "platform/dialogs.h"
 
 namespace tavric::qt {
 
-// Modal message boxes and input prompts over the main window.
+class FrmProbeServerDump;
+
+// Modal message boxes and input prompts over the main window. A box that ends because
+// the window was closed under it (a signal to stop) ends the run: WindowClosed.
 class QtDialogs : public Dialogs {
  public:
-  explicit QtDialogs(QWidget* parent) : parent_(parent) {}
+  explicit QtDialogs(FrmProbeServerDump& window) : window_(window) {}
   void message(const std::string& title, const std::string& text) override;
   std::string prompt(const std::string& title, const std::string& text,
                      const std::string& default_text) override;
 
  private:
-  QWidget* parent_;
+  FrmProbeServerDump& window_;
 };
 
 }  // namespace tavric::qt

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "app/locations.h"
-#include "platform/system_clock.h"
+#include "posix/locations.h"
+#include "posix/system_clock.h"
 #include "qt/main_window.h"
 
 namespace tavric::qt {

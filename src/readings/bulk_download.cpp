@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "app/feedback.h"
 #include "platform/run_control.h"
 #include "protocol/v5_exchange.h"
 #include "readings/fetch.h"
 #include "readings/frame_parser.h"
 #include "readings/record_text.h"
 #include "readings/record_writer.h"
+#include "session/feedback.h"
 
 namespace tavric {
 namespace {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "readings/kept_lines.h"
 #include "readings/number_format.h"
 
 namespace tavric {
@@ -34,7 +35,7 @@ fs::path probe_file(const Session& s) {
 
 // Keeps the first failure of the run: it names the file whose readings are at risk.
 void record_fault(Session& s, const fs::path& path, std::error_code error) {
-  if (error && s.OutputFault.empty()) s.OutputFault = path.string() + ": " + error.message();
+  if (error && s.OutputFault.empty()) s.OutputFault = path_text(path) + ": " + error.message();
 }
 
 // `path_of` names the file only for a fault: building the path for every line took a
@@ -53,18 +54,27 @@ void sync_and_close(Session& s, std::unique_ptr<TextFile>& file, const fs::path&
   file.reset();
 }
 
-// Shifts Dump00..Dump98 up by one number by copying, so Dump00 stays until it is
-// opened afresh. A file that cannot be deleted or copied is passed over: the dumps
-// are a history, the readings of this run are not at stake.
-void rotate_dumps(Session& s) {
+// Shifts Dump00..Dump98 up by one number, the oldest first, by renaming: a rename
+// needs no free space and happens whole or not at all, so no dump is ever cut short.
+// The first step that fails ends the rotation and leaves every older dump where it
+// is; true when Dump00.csv is free for this run.
+bool rotate_dumps(Session& s) {
   FileSystem& files = s.p.files;
-  if (files.is_regular_file(dump_file(s, 99))) (void)files.remove(dump_file(s, 99));
-  for (int i = 98; i >= 0; --i) {
-    if (files.is_regular_file(dump_file(s, i + 1))) (void)files.remove(dump_file(s, i + 1));
-    if (files.is_regular_file(dump_file(s, i))) {
-      (void)files.copy(dump_file(s, i), dump_file(s, i + 1));
+  // The 100th-oldest dump goes, unless a newer one takes its name anyway.
+  if (!files.is_regular_file(dump_file(s, 98)) && files.is_regular_file(dump_file(s, 99))) {
+    if (const std::error_code e = files.remove(dump_file(s, 99))) {
+      record_fault(s, dump_file(s, 99), e);
+      return false;
     }
   }
+  for (int i = 98; i >= 0; --i) {
+    if (!files.is_regular_file(dump_file(s, i))) continue;
+    if (const std::error_code e = files.rename(dump_file(s, i), dump_file(s, i + 1))) {
+      record_fault(s, dump_file(s, i), e);
+      return false;
+    }
+  }
+  return true;
 }
 
 std::unique_ptr<TextFile> open_file(Session& s, const fs::path& path, OpenMode mode) {
@@ -72,6 +82,41 @@ std::unique_ptr<TextFile> open_file(Session& s, const fs::path& path, OpenMode m
   auto file = s.p.files.open(path, mode, error);
   if (!file) record_fault(s, path, error ? error : std::make_error_code(std::errc::io_error));
   return file;
+}
+
+// The probe data file's last bytes, to see whether it ends its last line.
+std::string file_end(Session& s, const fs::path& path, std::uintmax_t size) {
+  std::error_code error;
+  const std::uintmax_t from = size >= 2 ? size - 2 : 0;
+  std::string tail = s.p.files.read(path, from, 2, error);
+  if (error) record_fault(s, path, error);
+  return tail;
+}
+
+void open_probe_file(Session& s) {
+  FileSystem& files = s.p.files;
+  s.ProbeFile = open_file(s, probe_file(s), OpenMode::Append);
+  if (!s.ProbeFile) return;
+  std::error_code error;
+  const auto size = files.file_size(probe_file(s), error);
+  if (error) {
+    record_fault(s, probe_file(s), error);
+    return;
+  }
+  if (size == 0) {
+    WriteProbe(s, std::string(kProbeHeader) + std::string(kLineEnd));
+  } else {
+    // A last line without its end (edited by hand, cut short by a full disk) is ended
+    // first, so that the run's first reading starts a line of its own.
+    const std::string tail = file_end(s, probe_file(s), size);
+    if (tail.ends_with('\r')) {
+      WriteProbe(s, "\n");
+    } else if (!tail.empty() && !tail.ends_with('\n')) {
+      WriteProbe(s, kLineEnd);
+    }
+  }
+  const auto start = files.file_size(probe_file(s), error);
+  if (!error) LoadKeptLines(s, start);
 }
 
 }  // namespace
@@ -82,21 +127,12 @@ void PrepareOutputFiles(Session& s) {
   const std::error_code made = files.create_directory(folder);
   if (made && !files.is_directory(folder)) record_fault(s, folder, made);
 
-  rotate_dumps(s);
-
-  s.DumpFile = open_file(s, dump_file(s, 0), OpenMode::Replace);
-  if (s.DumpFile) WriteDump(s, std::string(kDumpHeader) + std::string(kLineEnd));
-
-  s.ProbeFile = open_file(s, probe_file(s), OpenMode::Append);
-  if (s.ProbeFile) {
-    std::error_code error;
-    const auto size = files.file_size(probe_file(s), error);
-    if (error) {
-      record_fault(s, probe_file(s), error);
-    } else if (size == 0) {
-      WriteProbe(s, std::string(kProbeHeader) + std::string(kLineEnd));
-    }
+  // A dump that could not be moved on is never written over: this run then has no dump.
+  if (rotate_dumps(s)) {
+    s.DumpFile = open_file(s, dump_file(s, 0), OpenMode::Replace);
+    if (s.DumpFile) WriteDump(s, std::string(kDumpHeader) + std::string(kLineEnd));
   }
+  open_probe_file(s);
 }
 
 void WriteDump(Session& s, std::string_view text) {
@@ -104,6 +140,7 @@ void WriteDump(Session& s, std::string_view text) {
 }
 
 void WriteProbe(Session& s, std::string_view text) {
+  if (TakeKeptLine(s, text)) return;  // appended already by a run that kept the store
   write_to(s, s.ProbeFile, text, [&] { return probe_file(s); });
 }
 
@@ -111,7 +148,12 @@ void CloseOutputFiles(Session& s) {
   const bool dump_open = s.DumpFile != nullptr;
   const bool any_open = dump_open || s.ProbeFile != nullptr;
   if (s.DumpFile) sync_and_close(s, s.DumpFile, dump_file(s, 0));
-  if (s.ProbeFile) sync_and_close(s, s.ProbeFile, probe_file(s));
+  if (s.ProbeFile) {
+    sync_and_close(s, s.ProbeFile, probe_file(s));
+    std::error_code error;
+    const auto end = s.p.files.file_size(probe_file(s), error);
+    if (!error) RecordAppendedLines(s, end);
+  }
   // The folders hold the new names (Dump00.csv, a first probe data file, the dump
   // folder itself); their entries reach the disk only with a sync of their own.
   if (dump_open) record_fault(s, dump_folder(s), s.p.files.sync_directory(dump_folder(s)));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/session.h"
 #include "readings/record_text.h"
+#include "session/session.h"
 
 namespace tavric {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/exit_status.h"
 #include "app/stages.h"
+#include "session/exit_status.h"
 #include "sim/legacy_server.h"
 #include "sim/v5_server.h"
 #include "tests/app/run_fixture.h"

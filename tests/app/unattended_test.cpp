@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/exit_status.h"
+#include "session/exit_status.h"
 #include "sim/legacy_server.h"
 #include "tests/app/launch_fixture.h"
 

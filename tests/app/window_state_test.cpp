@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/feedback.h"
 #include "app/form.h"
-#include "app/locations.h"
 #include "platform/run_control.h"
+#include "session/feedback.h"
 #include "tests/host/test_host.h"
 
 namespace tavric {
@@ -75,23 +74,6 @@ TEST(Feedback, AnimationLampsProgressAndEventLine) {
   EXPECT_EQ(host.window.yield_count(), yields + 2);
   host.window.when([] { return true; }, [&] { host.window.close(); });
   EXPECT_THROW(ShowEvent(s, "third"), WindowClosed);
-}
-
-TEST(Locations, PortLinksAndFolders) {
-  const auto dir = std::filesystem::temp_directory_path() / "tavric-locations-test";
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  std::filesystem::create_symlink("/dev/pts/7", dir / "com3");
-  std::filesystem::create_symlink("ttyUSB0", dir / "com4");
-  EXPECT_EQ(port_device_path(3, dir), "/dev/pts/7");
-  EXPECT_EQ(port_device_path(4, dir), (dir / "ttyUSB0").string());
-  EXPECT_EQ(port_device_path(12, dir), "/dev/ttyS11");
-
-  const Environment env{{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "/cfg"}};
-  EXPECT_EQ(settings_dir(env), "/cfg/RNQ7");
-  EXPECT_EQ(output_dir(dir, env), dir);
-  EXPECT_EQ(output_dir("/nonexistent/bin", env), "/home/u/.local/share/RNQ7");
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

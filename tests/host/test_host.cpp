@@ -56,6 +56,17 @@ void ScriptedWindow::check_open() {
   if (closed_) throw WindowClosed{};
 }
 
+void ScriptedWindow::sleep_until(MonoTime deadline) {
+  for (;;) {
+    run_due_actions();
+    check_open();
+    if (clock_.monotonic() >= deadline) return;
+    MonoTime next = deadline;
+    if (auto t = next_action_time()) next = std::min(next, std::max(*t, clock_.monotonic()));
+    clock_.advance_to(next);
+  }
+}
+
 void ScriptedWindow::at(MonoTime time, std::function<void()> action) {
   timed_.emplace(time, std::move(action));
 }
@@ -340,10 +351,10 @@ std::error_code FaultyFileSystem::remove(const std::filesystem::path& file) {
   return PosixFileSystem::remove(file);
 }
 
-std::error_code FaultyFileSystem::copy(const std::filesystem::path& from,
-                                       const std::filesystem::path& to) {
-  if (auto e = fault("copy", to)) return *e;
-  return PosixFileSystem::copy(from, to);
+std::error_code FaultyFileSystem::rename(const std::filesystem::path& from,
+                                         const std::filesystem::path& to) {
+  if (auto e = fault("rename", to)) return *e;
+  return PosixFileSystem::rename(from, to);
 }
 
 std::unique_ptr<TextFile> FaultyFileSystem::open(const std::filesystem::path& file, OpenMode mode,
@@ -366,9 +377,27 @@ std::uintmax_t FaultyFileSystem::file_size(const std::filesystem::path& file,
   return PosixFileSystem::file_size(file, error);
 }
 
+std::string FaultyFileSystem::read(const std::filesystem::path& file, std::uintmax_t offset,
+                                   std::size_t length, std::error_code& error) {
+  if (auto e = fault("read", file)) {
+    error = *e;
+    return {};
+  }
+  return PosixFileSystem::read(file, offset, length, error);
+}
+
 std::error_code FaultyFileSystem::sync_directory(const std::filesystem::path& dir) {
   if (auto e = fault("syncdir", dir)) return *e;
   return PosixFileSystem::sync_directory(dir);
+}
+
+std::unique_ptr<FileLock> FaultyFileSystem::try_lock(const std::filesystem::path& file,
+                                                     std::error_code& error) {
+  if (auto e = fault("lock", file)) {
+    error = *e;
+    return nullptr;
+  }
+  return PosixFileSystem::try_lock(file, error);
 }
 
 // ---- TestHost

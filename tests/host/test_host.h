@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "posix/posix_file_system.h"
 #include "sim/line_device.h"
 
 namespace tavric::testhost {
@@ -51,6 +52,7 @@ class ScriptedWindow : public Window {
   void stop_timer() override { timer_running_ = false; }
   void yield() override;
   void check_open() override;
+  void sleep_until(MonoTime deadline) override;
 
   // Scripted user actions, run at the first yield or window-event wait at or after
   // their time, or at the first one where `when` holds.
@@ -220,18 +222,24 @@ class VirtualSerialLine : public SerialPort, public sim::LineEnd {
 // Files in a fresh temporary folder, with faults injected on request.
 class FaultyFileSystem : public PosixFileSystem {
  public:
-  // Makes every operation `op` ("mkdir", "remove", "copy", "open", "write", "sync",
-  // "close", "size", "syncdir") on a path containing `path_part` fail with `error`.
+  // Makes every operation `op` ("mkdir", "remove", "rename", "open", "write", "sync",
+  // "close", "size", "read", "syncdir", "lock") on a path containing `path_part` fail
+  // with `error`. A rename fails by the name it would give.
   void fail(std::string op, std::string path_part, std::errc error = std::errc::io_error);
   void clear_faults() { faults_.clear(); }
 
   std::error_code create_directory(const std::filesystem::path& dir) override;
   std::error_code remove(const std::filesystem::path& file) override;
-  std::error_code copy(const std::filesystem::path& from, const std::filesystem::path& to) override;
+  std::error_code rename(const std::filesystem::path& from,
+                         const std::filesystem::path& to) override;
   std::unique_ptr<TextFile> open(const std::filesystem::path& file, OpenMode mode,
                                  std::error_code& error) override;
   std::uintmax_t file_size(const std::filesystem::path& file, std::error_code& error) override;
+  std::string read(const std::filesystem::path& file, std::uintmax_t offset, std::size_t length,
+                   std::error_code& error) override;
   std::error_code sync_directory(const std::filesystem::path& dir) override;
+  std::unique_ptr<FileLock> try_lock(const std::filesystem::path& file,
+                                     std::error_code& error) override;
 
   std::optional<std::error_code> fault(std::string_view op, const std::filesystem::path& p) const;
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/exit_status.h"
 #include "link/modem.h"
 #include "platform/run_control.h"
+#include "session/exit_status.h"
 #include "sim/modem.h"
 #include "sim/v5_server.h"
 #include "tests/app/run_fixture.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
 #include "protocol/crc.h"
+#include "session/session.h"
 #include "sim/faults.h"
 #include "sim/line_device.h"
 #include "tests/host/test_host.h"

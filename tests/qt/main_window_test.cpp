@@ -5,10 +5,10 @@
 #include <QProgressBar>
 #include <cstdlib>
 
-#include "app/feedback.h"
-#include "app/session.h"
 #include "platform/run_control.h"
 #include "qt/main_window.h"
+#include "session/feedback.h"
+#include "session/session.h"
 #include "tests/host/test_host.h"
 
 namespace tavric {

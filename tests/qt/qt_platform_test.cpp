@@ -9,7 +9,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "platform/system_clock.h"
+#include "posix/system_clock.h"
 #include "qt/main_window.h"
 #include "qt/qt_serial_port.h"
 #include "qt/qt_settings.h"

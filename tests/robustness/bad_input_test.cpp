@@ -3,7 +3,7 @@
 #include <fstream>
 #include <tuple>
 
-#include "app/exit_status.h"
+#include "session/exit_status.h"
 #include "sim/modem.h"
 #include "sim/v5_server.h"
 #include "tests/app/run_fixture.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/exit_status.h"
+#include "session/exit_status.h"
 #include "sim/v5_server.h"
 #include "tests/app/run_fixture.h"
 #include "tests/robustness/rig.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/exit_status.h"
+#include "session/exit_status.h"
 #include "tests/robustness/rig.h"
 
 namespace tavric::robustness {

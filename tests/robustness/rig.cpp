@@ -99,11 +99,12 @@ std::error_code StepFaultFiles::remove(const fs::path& file) {
   return files.erase(file.string()) ? std::error_code()
                                     : std::make_error_code(std::errc::no_such_file_or_directory);
 }
-std::error_code StepFaultFiles::copy(const fs::path& from, const fs::path& to) {
+std::error_code StepFaultFiles::rename(const fs::path& from, const fs::path& to) {
   if (next_fails()) return kReadOnly;
   if (!files.count(from.string()) || !folders.count(to.parent_path().string()))
     return std::make_error_code(std::errc::no_such_file_or_directory);
-  files[to.string()] = files[from.string()];
+  files[to.string()] = std::move(files[from.string()]);
+  files.erase(from.string());
   return {};
 }
 std::unique_ptr<TextFile> StepFaultFiles::open(const fs::path& file, OpenMode mode,
@@ -121,6 +122,23 @@ std::uintmax_t StepFaultFiles::file_size(const fs::path& file, std::error_code& 
   if (!error && !files.count(file.string()))
     error = std::make_error_code(std::errc::no_such_file_or_directory);
   return error ? 0 : files[file.string()].size();
+}
+std::string StepFaultFiles::read(const fs::path& file, std::uintmax_t offset, std::size_t length,
+                                 std::error_code& error) {
+  error = next_fails() ? std::make_error_code(std::errc::io_error) : std::error_code();
+  if (!error && !files.count(file.string()))
+    error = std::make_error_code(std::errc::no_such_file_or_directory);
+  if (error) return {};
+  const std::string& content = files[file.string()];
+  return offset < content.size() ? content.substr(offset, length) : std::string();
+}
+std::unique_ptr<FileLock> StepFaultFiles::try_lock(const fs::path& file, std::error_code& error) {
+  error = next_fails() ? kReadOnly : std::error_code();
+  if (!error && !folders.count(file.parent_path().string()))
+    error = std::make_error_code(std::errc::no_such_file_or_directory);
+  if (error) return nullptr;
+  files.try_emplace(file.string());
+  return std::make_unique<FileLock>();
 }
 std::error_code StepFaultFiles::sync_directory(const fs::path& dir) {
   if (next_fails()) return std::make_error_code(std::errc::io_error);

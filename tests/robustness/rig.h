@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
 #include "readings/record_text.h"
+#include "session/session.h"
 #include "sim/faults.h"
 #include "sim/record.h"
 #include "tests/host/test_host.h"
@@ -16,7 +16,7 @@ namespace tavric::robustness {
 
 // Files kept in memory (every write lands at once, as on a disk without a cache) whose
 // folder turns unwritable at one step of the run. Every operation that changes a file
-// or a folder, or asks for a file's size, is a step, counted from 1.
+// or a folder, or reads a file or its size, is a step, counted from 1.
 class StepFaultFiles : public FileSystem {
  public:
   enum class Mode { Never, Once, FromThenOn };
@@ -32,11 +32,16 @@ class StepFaultFiles : public FileSystem {
   bool is_regular_file(const std::filesystem::path& file) override;
   bool is_directory(const std::filesystem::path& dir) override;
   std::error_code remove(const std::filesystem::path& file) override;
-  std::error_code copy(const std::filesystem::path& from, const std::filesystem::path& to) override;
+  std::error_code rename(const std::filesystem::path& from,
+                         const std::filesystem::path& to) override;
   std::unique_ptr<TextFile> open(const std::filesystem::path& file, OpenMode mode,
                                  std::error_code& error) override;
   std::uintmax_t file_size(const std::filesystem::path& file, std::error_code& error) override;
+  std::string read(const std::filesystem::path& file, std::uintmax_t offset, std::size_t length,
+                   std::error_code& error) override;
   std::error_code sync_directory(const std::filesystem::path& dir) override;
+  std::unique_ptr<FileLock> try_lock(const std::filesystem::path& file,
+                                     std::error_code& error) override;
 
  private:
   int step_;

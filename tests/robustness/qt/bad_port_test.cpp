@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "platform/run_control.h"
-#include "platform/system_clock.h"
+#include "posix/system_clock.h"
 #include "qt/main_window.h"
 #include "qt/qt_serial_port.h"
 

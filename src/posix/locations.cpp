@@ -1,4 +1,4 @@
-#include "app/locations.h"
+#include "posix/locations.h"
 
 #include <unistd.h>
 
@@ -37,14 +37,22 @@ std::filesystem::path state_dir(const Environment& env) {
   return xdg_dir(env, "XDG_STATE_HOME", ".local/state") / "RNQ7";
 }
 
+std::filesystem::path trace_dir(const Environment& env) {
+  return state_dir(env) / "traces";
+}
+
 std::string port_device_path(int number, const std::filesystem::path& settings_folder) {
   const std::filesystem::path link = settings_folder / ("com" + std::to_string(number));
   std::error_code e;
-  if (std::filesystem::is_symlink(link, e)) {
-    std::filesystem::path target = std::filesystem::read_symlink(link, e);
-    if (!e) return (target.is_absolute() ? target : settings_folder / target).string();
-  }
-  return "/dev/ttyS" + std::to_string(number - 1);
+  if (!std::filesystem::is_symlink(link, e)) return "/dev/ttyS" + std::to_string(number - 1);
+  // Followed to the end of its chain of links, so that one device reached under two
+  // names (a by-id link and the plain one) is known as one device.
+  const std::filesystem::path real = std::filesystem::canonical(link, e);
+  if (!e) return real.string();
+  // A link to nothing yet (an adapter unplugged): its own target, for the message.
+  const std::filesystem::path target = std::filesystem::read_symlink(link, e);
+  if (e) return link.string();
+  return (target.is_absolute() ? target : settings_folder / target).lexically_normal().string();
 }
 
 std::filesystem::path output_dir(const std::filesystem::path& program_dir, const Environment& env) {

@@ -17,8 +17,12 @@ std::filesystem::path settings_dir(const Environment& env);
 // The per-user state folder: $XDG_STATE_HOME/RNQ7 (default ~/.local/state/RNQ7).
 std::filesystem::path state_dir(const Environment& env);
 
-// The device of serial port `number`: the target of a link named comN in the
-// settings folder when there is one, otherwise /dev/ttyS<N-1>.
+// The folder of the traces: $XDG_STATE_HOME/RNQ7/traces (default
+// ~/.local/state/RNQ7/traces).
+std::filesystem::path trace_dir(const Environment& env);
+
+// The device of serial port `number`: the device at the end of the links from comN in
+// the settings folder when there is such a link, otherwise /dev/ttyS<N-1>.
 std::string port_device_path(int number, const std::filesystem::path& settings_folder);
 
 // The folder that receives the output files: the program's own folder when it is

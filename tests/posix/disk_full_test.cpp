@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/file_system.h"
+#include "posix/posix_file_system.h"
 
 namespace tavric {
 namespace {

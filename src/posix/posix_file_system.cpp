@@ -1,11 +1,12 @@
+#include "posix/posix_file_system.h"
+
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <string>
-
-#include "platform/file_system.h"
 
 namespace tavric {
 namespace {
@@ -100,11 +101,10 @@ std::error_code PosixFileSystem::remove(const std::filesystem::path& file) {
   return {};
 }
 
-std::error_code PosixFileSystem::copy(const std::filesystem::path& from,
-                                      const std::filesystem::path& to) {
-  std::error_code e;
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, e);
-  return e;
+std::error_code PosixFileSystem::rename(const std::filesystem::path& from,
+                                        const std::filesystem::path& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return last_error();
+  return {};
 }
 
 std::unique_ptr<TextFile> PosixFileSystem::open(const std::filesystem::path& file, OpenMode mode,
@@ -131,6 +131,29 @@ std::uintmax_t PosixFileSystem::file_size(const std::filesystem::path& file,
   return static_cast<std::uintmax_t>(st.st_size);
 }
 
+std::string PosixFileSystem::read(const std::filesystem::path& file, std::uintmax_t offset,
+                                  std::size_t length, std::error_code& error) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = last_error();
+    return {};
+  }
+  std::string out(length, '\0');
+  std::size_t done = 0;
+  error.clear();
+  while (done < length) {
+    const ssize_t n =
+        ::pread(fd, out.data() + done, length - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = last_error();
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  out.resize(done);
+  return out;
+}
+
 std::error_code PosixFileSystem::sync_directory(const std::filesystem::path& dir) {
   const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return last_error();
@@ -138,6 +161,38 @@ std::error_code PosixFileSystem::sync_directory(const std::filesystem::path& dir
   if (::fsync(fd) != 0) e = last_error();
   ::close(fd);
   return e;
+}
+
+namespace {
+
+class PosixFileLock : public FileLock {
+ public:
+  explicit PosixFileLock(int fd) : fd_(fd) {}
+  ~PosixFileLock() override { ::close(fd_); }  // closing lets go of the lock
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> PosixFileSystem::try_lock(const std::filesystem::path& file,
+                                                    std::error_code& error) {
+  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    error = last_error();
+    return nullptr;
+  }
+  // flock: the lock belongs to this open file, whoever else opens the same file.
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    error = errno == EWOULDBLOCK ? std::make_error_code(std::errc::resource_unavailable_try_again)
+                                 : last_error();
+    ::close(fd);
+    return nullptr;
+  }
+  error.clear();
+  return std::make_unique<PosixFileLock>(fd);
 }
 
 }  // namespace tavric

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/session.h"
+#include "session/session.h"
 
 namespace tavric {
 

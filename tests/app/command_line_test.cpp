@@ -1,37 +1,42 @@
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <fstream>
 
-#include "qt/command_line.h"
+#include "app/command_line.h"
+#include "tests/host/test_host.h"
 
-namespace tavric::qt {
+namespace tavric {
 namespace {
 
-CommandLine parse(QStringList args) {
-  args.prepend(QStringLiteral("probe-server-dump"));
-  return parse_command_line(args);
+// The window toolkit's own options, as the Linux program passes them on.
+constexpr ShellOption kToolkitOptions[] = {{"platform", true}, {"reverse", false}};
+
+CommandLine parse(const std::vector<std::string>& args) {
+  return parse_command_line(args, kToolkitOptions);
 }
 
 // A file in a fresh folder holding `text`.
 struct TextFile {
-  explicit TextFile(const std::string& text) { std::ofstream(path().toStdString()) << text; }
-  QString path() const { return dir.filePath(QStringLiteral("f")); }
-  QTemporaryDir dir;
+  explicit TextFile(const std::string& text) { std::ofstream(path()) << text; }
+  std::string path() const { return (host.output_dir / "f").string(); }
+  std::string dir() const { return host.output_dir.string(); }
+  testhost::TestHost host;
 };
 
 TEST(CommandLine, EveryOptionTogether) {
   const TextFile pin(" 9753\r\n");
   // Qt's own options pass through for the application object.
   const CommandLine c =
-      parse({"--unattended", "--port", "4", "--speed=HI", "--output", pin.dir.path() + "/.",
+      parse({"--unattended", "--port", "4", "--speed=HI", "--output", pin.dir() + "/new/.",
              "--cell", " +61 400 111-222 ", "--pin-file", pin.path(), "--trace", "/tmp/a/../t.txt",
-             "-platform", "offscreen", "-reverse"});
+             "--folder-wait", "60", "-platform", "offscreen", "-reverse"});
   ASSERT_EQ(c.action, CommandLine::Action::Run) << c.text;
   EXPECT_TRUE(c.options.unattended);
   EXPECT_EQ(c.options.port, 4);
   EXPECT_EQ(c.options.speed_hi, true);
-  EXPECT_EQ(c.options.output, std::filesystem::path(pin.dir.path().toStdString() + "/"));
+  // A folder that is not there yet is taken: the run makes it.
+  EXPECT_EQ(c.options.output, std::filesystem::path(pin.dir() + "/new/"));
+  EXPECT_EQ(c.options.folder_wait_s, 60);
   EXPECT_EQ(c.options.cell, "+61 400 111-222");
   EXPECT_EQ(c.options.pin, "9753");
   EXPECT_EQ(c.options.trace, "/tmp/t.txt");
@@ -52,11 +57,13 @@ TEST(CommandLine, HelpAndVersion) {
 // Each bad command line is told in one line that names what is wrong.
 TEST(CommandLine, UsageErrors) {
   const TextFile letters("12a4");
-  const std::string letters_path = letters.path().toStdString();
-  const std::pair<QStringList, std::string> cases[] = {
+  const std::string letters_path = letters.path();
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--prot", "3"}, "Unknown option 'prot'."},
       {{"--port"}, "Missing value after '--port'."},
       {{"--unattended", "now"}, "Unexpected argument 'now'."},
+      {{"--unattended=yes"}, "Unexpected value after '--unattended'."},
+      {{"--folder-wait", "-1"}, "--folder-wait: '-1' is not a number of seconds up to a week"},
       {{"--port", "32768"}, "--port: '32768' is not a port number from 1 to 32767"},
       {{"--port", "4abc"}, "--port: '4abc' is not a port number from 1 to 32767"},
       {{"--speed", "medium"}, "--speed: 'medium' is neither lo nor hi"},
@@ -84,4 +91,4 @@ TEST(CommandLine, TraceNeverLandsAmongTheOutputFiles) {
 }
 
 }  // namespace
-}  // namespace tavric::qt
+}  // namespace tavric

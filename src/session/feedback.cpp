@@ -1,4 +1,4 @@
-#include "app/feedback.h"
+#include "session/feedback.h"
 
 namespace tavric {
 

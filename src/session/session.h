@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "platform/calendar.h"
 #include "platform/file_system.h"
@@ -34,12 +36,18 @@ struct Session {
   LocalDateTime LoggerDate = zero_date_time();
   float LoggerClockOffset = 0.0F;
 
+  // The output folder's lock, held from before the port is opened to the end of the run.
+  std::unique_ptr<FileLock> FolderLock;
   // The two output files while the download stage has them open.
   std::unique_ptr<TextFile> DumpFile;   // file 1
   std::unique_ptr<TextFile> ProbeFile;  // file 2
   // The first failure of the output folder or files in this run ("<file>: <reason>");
   // empty while every file step has worked. A run with a failure keeps the store.
   std::string OutputFault;
+  // Probe data lines that runs which kept the server's store appended already: each is
+  // skipped once when its reading comes again. And where this run's appending began.
+  std::unordered_multiset<std::string> KeptLines;
+  std::optional<std::uintmax_t> ProbeAppendStart;
   // A reading of the run was not written (a fetch failed or was skipped, a bulk
   // frame is missing): the store must be kept.
   bool ReadingsMissing = false;
