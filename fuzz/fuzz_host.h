@@ -227,19 +227,18 @@ class FuzzLine : public SerialPort {
     out.swap(inbuf_);
     return out;
   }
-  void wait_for_input(MonoTime deadline, WindowEvents) override {
-    deliver_due();
-    if (!inbuf_.empty() || clock_.now >= deadline) return;
-    if (!pending.empty()) {
+  void wait_for_input(MonoTime deadline, WindowEvents, std::size_t bytes) override {
+    for (;;) {
+      deliver_due();
+      if (inbuf_.size() >= std::max<std::size_t>(bytes, 1) || clock_.now >= deadline) return;
+      if (pending.empty()) break;
       if (!due_) due_ = clock_.now + pending.front().delay;
-      if (*due_ <= deadline) {
-        clock_.now = std::max(clock_.now, *due_);
-        deliver_due();
-        return;
-      }
+      if (*due_ > deadline) break;
+      clock_.now = std::max(clock_.now, *due_);
     }
-    clock_.now = deadline;
+    clock_.now = std::max(clock_.now, deadline);
   }
+  MonoTime last_arrival() const override { return last_arrival_; }
 
   std::deque<Chunk> pending;
   Bytes sent;
@@ -249,6 +248,7 @@ class FuzzLine : public SerialPort {
   void deliver_due() {
     if (pending.empty() || !due_ || *due_ > clock_.now) return;
     inbuf_.insert(inbuf_.end(), pending.front().bytes.begin(), pending.front().bytes.end());
+    last_arrival_ = *due_;
     pending.pop_front();
     due_.reset();
   }
@@ -257,6 +257,7 @@ class FuzzLine : public SerialPort {
   std::string settings_ = kSettings9600;
   bool open_ = true;
   Bytes inbuf_;
+  MonoTime last_arrival_{0};
   std::optional<MonoTime> due_;
 };
 

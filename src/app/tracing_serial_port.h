@@ -31,9 +31,10 @@ class TracingSerialPort : public SerialPort {
   void discard_input() override;
   void output(ByteView bytes) override;
   Bytes input() override;
-  void wait_for_input(MonoTime deadline, WindowEvents events) override {
-    port_.wait_for_input(deadline, events);
+  void wait_for_input(MonoTime deadline, WindowEvents events, std::size_t bytes) override {
+    port_.wait_for_input(deadline, events, bytes);
   }
+  MonoTime last_arrival() const override { return port_.last_arrival(); }
 
  private:
   std::string port_name() const;

@@ -47,7 +47,7 @@ bool WaitModemComms(Session& s, float tmr) {
   s.ModemReply.clear();
   std::string reply;
   while (s.p.clock.monotonic() < deadline) {
-    s.p.port.wait_for_input(deadline, WindowEvents::Process);
+    s.p.port.wait_for_input(deadline, WindowEvents::Process, 1);
     if (s.p.port.in_buffer_count() == 0) continue;
     SetLed(s, 1, "G");
     const Bytes chunk = s.p.port.input();

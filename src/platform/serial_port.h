@@ -32,10 +32,14 @@ class SerialPort {
   virtual void discard_input() = 0;           // drop the received bytes waiting
   virtual void output(ByteView bytes) = 0;    // bytes go out in the order given
   virtual Bytes input() = 0;                  // take every byte waiting
-  // Sleeps until input is waiting or `deadline` (monotonic) has passed. With
+  // Sleeps until at least `bytes` received bytes are waiting (1 when 0 is given) or
+  // `deadline` (monotonic) has passed; bytes that come meanwhile wake nobody. With
   // WindowEvents::Process the window keeps handling its events meanwhile, and
   // WindowClosed is thrown once the user has closed it.
-  virtual void wait_for_input(MonoTime deadline, WindowEvents events) = 0;
+  virtual void wait_for_input(MonoTime deadline, WindowEvents events, std::size_t bytes) = 0;
+  // When the newest received byte arrived (monotonic), whether taken yet or not; the
+  // time the port was opened before any has.
+  virtual MonoTime last_arrival() const = 0;
 };
 
 }  // namespace tavric

@@ -18,7 +18,7 @@ inline MonoTime elapsed_since(const Session& s, MonoTime since) {
 // or `deadline` passes.
 inline bool await_input(Session& s, MonoTime deadline, WindowEvents events) {
   if (s.p.port.in_buffer_count() > 0) return true;
-  s.p.port.wait_for_input(deadline, events);
+  s.p.port.wait_for_input(deadline, events, 1);
   return s.p.port.in_buffer_count() > 0;
 }
 

@@ -70,7 +70,7 @@ bool attempt(Session& s, std::int16_t& AnswerLength, MonoTime first_byte_wait, M
   // The first byte is awaited without letting window events through.
   MonoTime t0 = s.p.clock.monotonic();
   while (port.in_buffer_count() == 0 && elapsed_since(s, t0) < first_byte_wait) {
-    port.wait_for_input(t0 + first_byte_wait, WindowEvents::Hold);
+    port.wait_for_input(t0 + first_byte_wait, WindowEvents::Hold, 1);
   }
 
   // Each arrival restarts the allowance for the next one.

@@ -1,8 +1,12 @@
 #include "qt/qt_serial_port.h"
 
+#include <sys/ioctl.h>
+#include <termios.h>
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -42,19 +46,37 @@ LineSettings parse_settings(const std::string& text) {
 }  // namespace
 
 QtSerialPort::QtSerialPort(FrmProbeServerDump& window, std::filesystem::path settings_folder)
-    : window_(window), settings_folder_(std::move(settings_folder)) {}
+    : window_(window), settings_folder_(std::move(settings_folder)) {
+  // Every arrival is timed where it is read into the port's buffer, whoever runs the
+  // event loop then, so that a wait can tell how long the line has been quiet.
+  QObject::connect(&port_, &QSerialPort::readyRead,
+                   [this] { last_arrival_ = SystemClock().monotonic(); });
+}
 
 bool QtSerialPort::open(std::string& error) {
   if (port_.isOpen()) {
     error = "Port already open";
     return false;
   }
-  port_.setPortName(QString::fromStdString(port_device_path(number_, settings_folder_)));
+  const std::string device = port_device_path(number_, settings_folder_);
+  port_.setPortName(QString::fromStdString(device));
   const LineSettings s = parse_settings(settings_);
   if (!port_.open(QIODevice::ReadWrite)) {
-    error = port_.errorString().toStdString();
+    // Another program has the device: the port's lock file says so ("Permission error
+    // while locking the device"), or the device refuses a second open ("Device or
+    // resource busy").
+    const QString why = port_.errorString();
+    const bool in_use = port_.error() == QSerialPort::PermissionError &&
+                        (why.contains(QStringLiteral("lock"), Qt::CaseInsensitive) ||
+                         why.contains(QStringLiteral("busy"), Qt::CaseInsensitive));
+    error = in_use ? "Port in use: " + device + " is open in another program" : why.toStdString();
     return false;
   }
+  // No other program may open the device while the run has it: two runs on one device
+  // would take each other's replies. (The system lets an administrator open it still;
+  // the port's lock file keeps out every program that honours it.)
+  ::ioctl(static_cast<int>(port_.handle()), TIOCEXCL);
+  last_arrival_ = SystemClock().monotonic();
   // A pseudo-terminal refuses some of these; the line still works, so only the
   // open itself decides.
   port_.setBaudRate(s.baud);
@@ -104,22 +126,23 @@ Bytes QtSerialPort::input() {
   return out;
 }
 
-void QtSerialPort::wait_for_input(MonoTime deadline, WindowEvents events) {
+void QtSerialPort::wait_for_input(MonoTime deadline, WindowEvents events, std::size_t bytes) {
   const SystemClock clock;
+  const qint64 wanted = static_cast<qint64>(std::max<std::size_t>(bytes, 1));
   const auto remaining_ms = [&] {
     const MonoTime left = deadline - clock.monotonic();
     return left <= MonoTime::zero()
                ? 0
                : static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
   };
+  const auto enough = [&] { return !port_.isOpen() || port_.bytesAvailable() >= wanted; };
   if (events == WindowEvents::Hold) {
-    if (port_.isOpen() && port_.bytesAvailable() == 0 && remaining_ms() > 0) {
-      port_.waitForReadyRead(remaining_ms());
+    while (!enough() && remaining_ms() > 0 && port_.waitForReadyRead(remaining_ms())) {
     }
     return;
   }
   window_.check_open();
-  if (!port_.isOpen() || port_.bytesAvailable() == 0) {
+  if (!enough()) {
     const int ms = remaining_ms();
     if (ms > 0) {
       QEventLoop loop;
@@ -127,7 +150,10 @@ void QtSerialPort::wait_for_input(MonoTime deadline, WindowEvents events) {
       timer.setSingleShot(true);
       timer.setTimerType(Qt::PreciseTimer);
       QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-      QObject::connect(&port_, &QSerialPort::readyRead, &loop, &QEventLoop::quit);
+      // Bytes short of `wanted` are left in the buffer without waking the run.
+      QObject::connect(&port_, &QSerialPort::readyRead, &loop, [&] {
+        if (enough()) loop.quit();
+      });
       QObject::connect(&window_, &FrmProbeServerDump::closedByUser, &loop, &QEventLoop::quit);
       timer.start(ms);
       loop.exec();

@@ -11,7 +11,8 @@ namespace tavric::qt {
 class FrmProbeServerDump;
 
 // The program's serial port on QSerialPort. Port numbers map to devices by the
-// comN links of the settings folder; waits sleep in the event loop.
+// comN links of the settings folder; a port is opened for this program alone; waits
+// sleep in the event loop.
 class QtSerialPort : public SerialPort {
  public:
   QtSerialPort(FrmProbeServerDump& window, std::filesystem::path settings_folder);
@@ -28,7 +29,8 @@ class QtSerialPort : public SerialPort {
   void discard_input() override;
   void output(ByteView bytes) override;
   Bytes input() override;
-  void wait_for_input(MonoTime deadline, WindowEvents events) override;
+  void wait_for_input(MonoTime deadline, WindowEvents events, std::size_t bytes) override;
+  MonoTime last_arrival() const override { return last_arrival_; }
 
   // Every byte in and out, for a trace (optional).
   std::function<void(bool sent, ByteView bytes)> on_bytes;
@@ -39,6 +41,7 @@ class QtSerialPort : public SerialPort {
   QSerialPort port_;
   int number_ = 1;
   std::string settings_ = kSettings9600;
+  MonoTime last_arrival_{0};
 };
 
 }  // namespace tavric::qt

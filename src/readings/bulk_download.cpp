@@ -122,7 +122,7 @@ void DumpAll(Session& s) {
   bool last_seen = false;
   MonoTime silence_start = clock.monotonic();
   while (!last_seen && clock.monotonic() - silence_start < kSilence) {
-    port.wait_for_input(silence_start + kSilence, WindowEvents::Process);
+    port.wait_for_input(silence_start + kSilence, WindowEvents::Process, 1);
     if (port.in_buffer_count() == 0) continue;
     const Bytes chunk = port.input();
     receiving = true;

@@ -178,6 +178,7 @@ bool VirtualSerialLine::open(std::string& error) {
   open_ = true;
   open_port_ = comm_port_;
   open_baud_ = baud_of(settings_);
+  last_arrival_ = clock_.monotonic();
   opened_.push_back(comm_port_);
   error.clear();
   return true;
@@ -206,6 +207,7 @@ void VirtualSerialLine::pump() {
   while (!queued_.empty() && queued_.front().at <= clock_.monotonic()) {
     const Bytes& b = queued_.front().bytes;
     inbuf_.insert(inbuf_.end(), b.begin(), b.end());
+    last_arrival_ = queued_.front().at;
     queued_.pop_front();
   }
 }
@@ -245,10 +247,12 @@ void VirtualSerialLine::output(ByteView bytes) {
   }
 }
 
-void VirtualSerialLine::wait_for_input(MonoTime deadline, WindowEvents events) {
+void VirtualSerialLine::wait_for_input(MonoTime deadline, WindowEvents events, std::size_t bytes) {
   for (;;) {
     if (events == WindowEvents::Process) window_.yield();
-    if (in_buffer_count() > 0 || clock_.monotonic() >= deadline) return;
+    if (in_buffer_count() >= std::max<std::size_t>(bytes, 1) || clock_.monotonic() >= deadline) {
+      return;
+    }
     MonoTime next = deadline;
     if (open_ && !queued_.empty()) next = std::min(next, queued_.front().at);
     if (events == WindowEvents::Process) {

@@ -171,7 +171,8 @@ class VirtualSerialLine : public SerialPort, public sim::LineEnd {
   void discard_input() override;
   void output(ByteView bytes) override;
   Bytes input() override;
-  void wait_for_input(MonoTime deadline, WindowEvents events) override;
+  void wait_for_input(MonoTime deadline, WindowEvents events, std::size_t bytes) override;
+  MonoTime last_arrival() const override { return last_arrival_; }
 
   // LineEnd
   MonoTime now() const override { return clock_.monotonic(); }
@@ -211,6 +212,7 @@ class VirtualSerialLine : public SerialPort, public sim::LineEnd {
   bool rts_ = false;
   std::deque<Arrival> queued_;
   Bytes inbuf_;
+  MonoTime last_arrival_{0};
   MonoTime to_client_busy_{0};
   MonoTime to_device_busy_{0};
   std::vector<std::pair<MonoTime, int>> device_bauds_{{MonoTime::min(), 9600}};

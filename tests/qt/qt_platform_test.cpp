@@ -76,7 +76,7 @@ TEST(QtPlatform, SerialPortOnAPseudoTerminalExchangesBytesAndWaits) {
   // A silent line: the wait sleeps to its deadline and no longer.
   SystemClock clock;
   const MonoTime start = clock.monotonic();
-  port.wait_for_input(start + seconds_f(0.2), WindowEvents::Process);
+  port.wait_for_input(start + seconds_f(0.2), WindowEvents::Process, 1);
   const double waited = std::chrono::duration<double>(clock.monotonic() - start).count();
   EXPECT_GE(waited, 0.19);
   EXPECT_LT(waited, 0.4);
@@ -85,14 +85,14 @@ TEST(QtPlatform, SerialPortOnAPseudoTerminalExchangesBytesAndWaits) {
   // Bytes from the far end end the wait early.
   ASSERT_EQ(write(pty.master, "\x5E\x01", 2), 2);
   const MonoTime before = clock.monotonic();
-  port.wait_for_input(before + seconds_f(2.0), WindowEvents::Process);
+  port.wait_for_input(before + seconds_f(2.0), WindowEvents::Process, 1);
   EXPECT_LT(std::chrono::duration<double>(clock.monotonic() - before).count(), 1.0);
   const Bytes in = port.input();
   ASSERT_EQ(in.size(), 2U);
   EXPECT_EQ(in[0], 0x5E);
 
   ASSERT_EQ(write(pty.master, "xyz", 3), 3);
-  port.wait_for_input(clock.monotonic() + seconds_f(1.0), WindowEvents::Hold);
+  port.wait_for_input(clock.monotonic() + seconds_f(1.0), WindowEvents::Hold, 1);
   port.discard_input();
   EXPECT_EQ(port.in_buffer_count(), 0U);
   port.close();

@@ -50,7 +50,7 @@ TEST(CellModem, WholeDialogueWithPinAndCall) {
   // Through the call the server answers late, but within the client's 5.5 seconds.
   const MonoTime asked = host.clock.monotonic();
   host.line.output(simtest::v5_request(16, {0}));
-  host.line.wait_for_input(asked + 5500ms, tavric::WindowEvents::Hold);
+  host.line.wait_for_input(asked + 5500ms, tavric::WindowEvents::Hold, 1);
   const MonoTime first_byte = host.clock.monotonic() - asked;
   EXPECT_GE(first_byte, 2 * config.call_delay);
   EXPECT_LT(first_byte, 5500ms);

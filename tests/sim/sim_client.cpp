@@ -39,7 +39,7 @@ Bytes transact(tavric::testhost::TestHost& host, const Bytes& request, MonoTime 
   Bytes got;
   const MonoTime give_up = host.clock.monotonic() + std::chrono::seconds(120);
   while (host.clock.monotonic() < give_up) {
-    host.line.wait_for_input(host.clock.monotonic() + quiet, tavric::WindowEvents::Hold);
+    host.line.wait_for_input(host.clock.monotonic() + quiet, tavric::WindowEvents::Hold, 1);
     if (host.line.in_buffer_count() == 0) break;
     const Bytes chunk = host.line.input();
     got.insert(got.end(), chunk.begin(), chunk.end());

@@ -42,7 +42,7 @@ TEST(BadPort, LinksToWhatIsNoSerialPort) {
       port.output(Bytes{0x00, 0x5E});
       SystemClock clock;
       const MonoTime start = clock.monotonic();
-      port.wait_for_input(start + seconds_f(0.2), WindowEvents::Process);
+      port.wait_for_input(start + seconds_f(0.2), WindowEvents::Process, 1);
       EXPECT_LT(clock.monotonic() - start, seconds_f(1.0)) << "com" << number;
       port.input();
       port.close();
