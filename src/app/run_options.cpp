@@ -7,6 +7,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/file_system.h"
 #include "readings/output_files.h"
 
 namespace tavric {
@@ -60,7 +61,7 @@ std::string take_speed(const std::string& value, RunOptions& o) {
 std::string take_output(const std::string& value, RunOptions& o) {
   if (value.empty()) return "--output: no folder given";
   std::error_code e;
-  const std::filesystem::path dir = std::filesystem::absolute(value, e);
+  const std::filesystem::path dir = std::filesystem::absolute(path_from_text(value), e);
   // A folder that is not there yet is made at the start of the run, where a folder
   // that cannot be made is told before the port is touched.
   if (e || (std::filesystem::exists(dir, e) && !std::filesystem::is_directory(dir, e))) {
@@ -94,7 +95,7 @@ std::string take_cell(const std::string& value, RunOptions& o) {
 }
 
 std::string take_pin_file(const std::string& value, RunOptions& o) {
-  std::ifstream in(value, std::ios::binary);
+  std::ifstream in(path_from_text(value), std::ios::binary);
   if (!in) return "--pin-file: cannot read " + in_quotes(value) + ": " + std::strerror(errno);
   std::string text(kPinFileLimit + 1, '\0');
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
@@ -106,14 +107,14 @@ std::string take_pin_file(const std::string& value, RunOptions& o) {
     return "--pin-file: " + in_quotes(value) + " does not hold a four-digit PIN";
   }
   o.pin = pin;
-  o.pin_file = value;
+  o.pin_file = path_from_text(value);
   return {};
 }
 
 std::string take_trace(const std::string& value, RunOptions& o) {
   if (value.empty()) return "--trace: no file given";
   std::error_code e;
-  o.trace = std::filesystem::absolute(value, e).lexically_normal();
+  o.trace = std::filesystem::absolute(path_from_text(value), e).lexically_normal();
   if (e) return "--trace: " + in_quotes(value) + " is not a file name";
   return {};
 }
@@ -141,10 +142,10 @@ std::string apply_option(std::string_view name, const std::string& value, RunOpt
 std::string check_trace_place(const std::filesystem::path& trace,
                               const std::filesystem::path& output_dir) {
   if (same_place(trace.parent_path(), output_dir / kDumpFolder)) {
-    return "--trace: " + in_quotes(trace.string()) + " lies in the dump folder";
+    return "--trace: " + in_quotes(path_text(trace)) + " lies in the dump folder";
   }
   if (same_place(trace, output_dir / kProbeDataFile)) {
-    return "--trace: " + in_quotes(trace.string()) + " is the probe data file";
+    return "--trace: " + in_quotes(path_text(trace)) + " is the probe data file";
   }
   return {};
 }
@@ -155,13 +156,13 @@ std::string describe(const RunOptions& o) {
   if (o.unattended) add("--unattended");
   if (o.port) add("--port " + std::to_string(*o.port));
   if (o.speed_hi) add(std::string("--speed ") + (*o.speed_hi ? "hi" : "lo"));
-  if (o.output) add("--output " + in_quotes(o.output->string()));
+  if (o.output) add("--output " + in_quotes(path_text(*o.output)));
   if (o.cell) add("--cell " + in_quotes(*o.cell));
-  if (o.pin_file) add("--pin-file " + in_quotes(o.pin_file->string()));
+  if (o.pin_file) add("--pin-file " + in_quotes(path_text(*o.pin_file)));
   if (o.folder_wait_s != RunOptions{}.folder_wait_s) {
     add("--folder-wait " + std::to_string(o.folder_wait_s));
   }
-  if (o.trace) add("--trace " + in_quotes(o.trace->string()));
+  if (o.trace) add("--trace " + in_quotes(path_text(*o.trace)));
   return text.empty() ? "(none)" : text;
 }
 

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "app/dialog_text.h"
+#include "platform/file_system.h"
 
 namespace tavric {
 
@@ -29,7 +30,7 @@ std::unique_ptr<Trace> Trace::to_file(const Clock& clock, const std::filesystem:
     if (errno != 0) failure += std::string(": ") + std::strerror(errno);
     out.reset();
   }
-  return std::make_unique<Trace>(clock, std::move(out), file.string(), err, failure);
+  return std::make_unique<Trace>(clock, std::move(out), path_text(file), err, failure);
 }
 
 void Trace::note(const std::string& text) {

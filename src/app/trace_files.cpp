@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace tavric {
 namespace {
 
@@ -46,7 +48,7 @@ void prune_traces(const std::filesystem::path& dir, std::size_t keep,
   std::error_code e;
   for (const auto& entry : std::filesystem::directory_iterator(dir, e)) {
     if (!entry.is_regular_file(e) || entry.path() == current) continue;
-    if (auto key = trace_key(entry.path().filename().string())) {
+    if (auto key = trace_key(path_text(entry.path().filename()))) {
       traces.emplace_back(*key, entry.path());
     }
   }

@@ -65,4 +65,9 @@ inline std::string path_text(const std::filesystem::path& p) {
   return std::string(text.begin(), text.end());
 }
 
+// The path that UTF-8 text names (a command line's value, a prompt's answer).
+inline std::filesystem::path path_from_text(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 }  // namespace tavric

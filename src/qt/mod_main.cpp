@@ -1,6 +1,7 @@
 #include "qt/mod_main.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <iostream>
 #include <memory>
 
@@ -70,6 +71,9 @@ int Main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(tavric::kProgramName));
   QApplication::setApplicationVersion(QString::fromLatin1(tavric::kProgramVersion));
+  // The installed desktop entry and icon go with the window.
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(tavric::kProgramName));
+  QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(tavric::kProgramName)));
 
   const tavric::Environment env = tavric::process_environment();
   const std::filesystem::path output = options.output.value_or(

@@ -104,7 +104,8 @@ void write_record(Session& s, const std::vector<Range>& ranges) {
     }
     text += line;
   }
-  const fs::path fresh = record_file(s).string() + ".new";
+  fs::path fresh = record_file(s);
+  fresh += ".new";
   std::error_code e;
   auto out = files.open(fresh, OpenMode::Replace, e);
   if (out) {
