@@ -151,6 +151,17 @@ Scenario parse_scenario(const std::vector<std::string>& args, std::string& error
          return true;
        }},
       {"--turnaround", [&](const std::string& v) { return to_seconds(v, sc.turnaround_s); }},
+      {"--baud",
+       [&](const std::string& v) {
+         if (v != "9600" && v != "56000") return false;
+         sc.legacy_baud = std::stoi(v);
+         return true;
+       }},
+      {"--endless",
+       [&](const std::string& v) {
+         sc.endless = v;
+         return v == "zeros" || v == "noise" || v == "5e";
+       }},
       {"--port",
        [&](const std::string& v) {
          long n = 0;
@@ -217,6 +228,10 @@ Scenario parse_scenario(const std::vector<std::string>& args, std::string& error
     error = "modem options need --modem";
   } else if (sc.modem && sc.generation == Scenario::Generation::Legacy) {
     error = "--modem serves a v5 server only";
+  } else if (sc.legacy_baud != 9600 && sc.generation != Scenario::Generation::Legacy) {
+    error = "--baud sets a legacy server's speed";
+  } else if (!sc.endless.empty() && sc.modem) {
+    error = "--endless serves no server and no modem";
   } else if (sc.write_pointer >= sc.buffer_size || sc.read_pointer >= sc.buffer_size) {
     error = "pointers must be below --buffer-size";
   }
@@ -243,6 +258,10 @@ std::string scenario_help(const std::string& program) {
          "  --clock 'YYYY-MM-DD HH:MM:SS'  server clock at start (default: computer's)\n"
          "  --clock-invalid          v5: the clock reads as not set until the client sets it\n"
          "  --turnaround SECONDS     pause between a request and its reply (default 0.02)\n"
+         "  --baud 9600|56000        legacy: the server's speed at start, 56000 as a\n"
+         "                           download cut short leaves it (default 9600)\n"
+         "  --endless zeros|noise|5e  no server: a line that never goes quiet, sending\n"
+         "                           zeros, random bytes (never a K) or start bytes 0x5E\n"
          "  --fault ITEM             fault plan item; repeat for more:\n" +
          fault_help() +
          "  ate0-ignored           modem: the first \"ATE0\" goes unanswered\n"

@@ -17,6 +17,9 @@ struct Scenario {
   enum class Generation { Legacy, V5 };
 
   Generation generation = Generation::V5;
+  // Instead of a server: a line that never goes quiet ("zeros", "noise", "5e").
+  std::string endless;
+  int legacy_baud = 9600;  // a legacy server's speed at start (56000: left there)
   bool modem = false;
   CellModem::Config modem_config;
   int readings = 40;                   // records in the store

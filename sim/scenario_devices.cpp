@@ -49,12 +49,19 @@ void write_requests(JsonText& j, const std::vector<ReceivedRequest>& log, MonoTi
 ScenarioDevices::ScenarioDevices(const Scenario& sc, const LocalDateTime& now) {
   const LocalDateTime clock = sc.clock.value_or(now);
   const MonoTime turnaround = seconds_f(sc.turnaround_s);
+  if (!sc.endless.empty()) {
+    const auto kind = sc.endless == "zeros" ? EndlessBytes::Kind::Zeros
+                      : sc.endless == "5e"  ? EndlessBytes::Kind::StartBytes
+                                            : EndlessBytes::Kind::Noise;
+    endless_ = std::make_unique<EndlessBytes>(kind, sc.seed);
+  }
   if (sc.generation == Scenario::Generation::Legacy) {
     LegacyServer::Config c;
     c.records = generate(sc, clock);
     c.clock = clock;
     c.turnaround = turnaround;
     c.faults = sc.faults;
+    c.baud = sc.legacy_baud;
     legacy_ = std::make_unique<LegacyServer>(std::move(c));
   } else {
     V5Server::Config c;
@@ -75,6 +82,7 @@ ScenarioDevices::ScenarioDevices(const Scenario& sc, const LocalDateTime& now) {
 }
 
 LineDevice& ScenarioDevices::front() {
+  if (endless_) return *endless_;
   if (modem_) return *modem_;
   if (v5_) return *v5_;
   return *legacy_;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/calendar.h"
+#include "sim/endless_bytes.h"
 #include "sim/legacy_server.h"
 #include "sim/modem.h"
 #include "sim/scenario.h"
@@ -31,6 +32,7 @@ class ScenarioDevices {
   std::unique_ptr<LegacyServer> legacy_;
   std::unique_ptr<V5Server> v5_;
   std::unique_ptr<CellModem> modem_;
+  std::unique_ptr<EndlessBytes> endless_;
 };
 
 }  // namespace tavric::sim

@@ -82,9 +82,14 @@ int main(int argc, char** argv) {
     line.set_unpaced(sc.unpaced);
     line.attach(devices.front());
     const MonoTime start = line.now();
-    std::printf("probe-server-sim: serving a %s server%s on %s\n",
-                sc.generation == sim::Scenario::Generation::Legacy ? "legacy" : "v5",
-                sc.modem ? " behind a cell modem" : "", line.device_path().c_str());
+    if (!sc.endless.empty()) {
+      std::printf("probe-server-sim: serving endless %s on %s\n", sc.endless.c_str(),
+                  line.device_path().c_str());
+    } else {
+      std::printf("probe-server-sim: serving a %s server%s on %s\n",
+                  sc.generation == sim::Scenario::Generation::Legacy ? "legacy" : "v5",
+                  sc.modem ? " behind a cell modem" : "", line.device_path().c_str());
+    }
     std::printf("probe-server-sim: %s -> %s (port %d)\n", link.c_str(), line.device_path().c_str(),
                 sc.port);
     std::fflush(stdout);

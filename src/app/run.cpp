@@ -2,6 +2,7 @@
 
 #include "app/form.h"
 #include "app/stages.h"
+#include "link/line_speed.h"
 #include "link/modem.h"
 #include "link/open_port.h"
 #include "platform/number_rule.h"
@@ -32,6 +33,10 @@ bool ConnectionLoop(Session& s) {
       v5GetStatus(s);
     } else {
       legacy = true;
+    }
+    if (s.NoComms && RecoverStrandedServer(s)) {
+      GetStatus(s);
+      legacy = !s.NoComms;
     }
     if (!s.NoComms) break;
     if (ConnectThroughModem(s)) break;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "protocol/legacy_exchange.h"
+#include "session/feedback.h"
 
 namespace tavric {
 namespace {
@@ -39,6 +40,25 @@ void SetBaudrate(Session& s, std::int16_t Baud) {
     reopen_port(s, kSettings9600);
     speed_request(s, 0);
   }
+}
+
+bool RecoverStrandedServer(Session& s) {
+  log_note(s.p.log, "no answer at 9600 bit/s: asking a legacy server at 56000 bit/s");
+  reopen_port(s, kSettings56000);
+  // The date request, once, as the legacy status request begins.
+  for (const double b : {9.0, 0.0, 0.0, 0.0, 0.0}) TxAdd(s, b);
+  std::int16_t length = kReplyLength;
+  Transmit(s, length, /*NoRetries=*/true, 0.0F);
+  const bool found = !s.NoComms;
+  if (found) {
+    log_note(s.p.log, "a legacy server answered at 56000 bit/s: returning it to 9600 bit/s");
+    ShowEvent(s, "Server found at 56000 bit/s, returning it to 9600 ...");
+    speed_request(s, 0);
+    if (s.NoComms) log_note(s.p.log, "the server did not confirm the return to 9600 bit/s");
+  }
+  reopen_port(s, kSettings9600);
+  s.NoComms = true;  // the status request at 9600 decides, as on every attempt
+  return found;
 }
 
 }  // namespace tavric

@@ -10,4 +10,10 @@ namespace tavric {
 // or back to 9600 bit/s (any other value); with "Lo" it does nothing.
 void SetBaudrate(Session& s, std::int16_t Baud);
 
+// A legacy "Hi" download cut short (a closed window, a kill, a power cut) leaves the
+// server at 56000 bit/s, where no request at 9600 reaches it. When nothing answered at
+// 9600, asks once at 56000; a server that answers there is told to go back to 9600, the
+// port follows, and true is given: the run then goes on as usual.
+bool RecoverStrandedServer(Session& s);
+
 }  // namespace tavric

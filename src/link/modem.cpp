@@ -47,7 +47,9 @@ bool WaitModemComms(Session& s, float tmr) {
   s.ModemReply.clear();
   std::string reply;
   while (s.p.clock.monotonic() < deadline) {
-    s.p.port.wait_for_input(deadline, WindowEvents::Process, 1);
+    // Every text that ends the wait is at least two characters long: a lone byte (the
+    // first of a reply line) is left to wait for its company.
+    s.p.port.wait_for_input(deadline, WindowEvents::Process, 2);
     if (s.p.port.in_buffer_count() == 0) continue;
     SetLed(s, 1, "G");
     const Bytes chunk = s.p.port.input();

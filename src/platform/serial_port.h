@@ -10,6 +10,21 @@ namespace tavric {
 inline constexpr const char* kSettings9600 = "9600,n,8,1";
 inline constexpr const char* kSettings56000 = "56000,n,8,1";
 
+// The line speed of settings such as "9600,n,8,1"; 9600 when it names none.
+inline int settings_baud(const std::string& settings) {
+  int baud = 0;
+  for (const char c : settings) {
+    if (c < '0' || c > '9' || baud > 10'000'000) break;
+    baud = baud * 10 + (c - '0');
+  }
+  return baud > 0 ? baud : 9600;
+}
+
+// How long `bytes` bytes take on a line at `baud`: a start bit, 8 data bits, a stop bit.
+inline MonoTime line_time(int baud, std::size_t bytes) {
+  return MonoTime(static_cast<MonoTime::rep>(bytes) * 10'000'000'000LL / baud);
+}
+
 // Whether a wait lets the window handle its pending events meanwhile.
 enum class WindowEvents { Process, Hold };
 

@@ -14,12 +14,56 @@ inline MonoTime elapsed_since(const Session& s, MonoTime since) {
   return s.p.clock.monotonic() - since;
 }
 
-// True when received bytes are waiting; if none are, first sleeps until some arrive
-// or `deadline` passes.
-inline bool await_input(Session& s, MonoTime deadline, WindowEvents events) {
-  if (s.p.port.in_buffer_count() > 0) return true;
-  s.p.port.wait_for_input(deadline, events, 1);
+// How long `bytes` bytes take at the speed the port is set to.
+inline MonoTime line_time(const Session& s, std::size_t bytes) {
+  return line_time(settings_baud(s.p.port.settings()), bytes);
+}
+
+// What one attempt may take from a line that never goes quiet (a stuck modem, a device
+// at another speed, endless noise), whose every arrival would restart the reply wait
+// for ever: a number of bytes, and the time they take at the line speed plus the
+// waits allowed. Past either the attempt has failed as on a silent line, so a noisy
+// line costs about what a silent one does.
+class AttemptLimit {
+ public:
+  AttemptLimit(const Session& s, MonoTime start, std::size_t bytes, MonoTime waits)
+      : bytes_left_(bytes), deadline_(start + line_time(s, bytes) + waits) {}
+
+  // For a reply of at most `longest` bytes: room for it twice over (noise or a faulty
+  // reply before the good one), and four reply waits, so that a reply coming in a few
+  // pieces, each after a pause just short of the wait, still fits.
+  static AttemptLimit for_reply(const Session& s, MonoTime start, std::size_t longest,
+                                MonoTime wait) {
+    return AttemptLimit(s, start, 2 * longest, 4 * wait);
+  }
+  MonoTime deadline() const { return deadline_; }
+  // Counts `n` bytes taken from the line; true once there were more than allowed.
+  bool take(std::size_t n) {
+    spent_ = spent_ || n > bytes_left_;
+    bytes_left_ -= std::min(n, bytes_left_);
+    return spent_;
+  }
+  bool spent(MonoTime now) const { return spent_ || now >= deadline_; }
+
+ private:
+  std::size_t bytes_left_;
+  MonoTime deadline_;
+  bool spent_ = false;
+};
+
+// Sleeps until `want` received bytes are waiting or `deadline` passes, so that a reply
+// coming a byte at a time wakes the run once per piece it waits for, not once per byte.
+// True when any byte is waiting then.
+inline bool await_input(Session& s, MonoTime deadline, WindowEvents events, std::size_t want) {
+  if (s.p.port.in_buffer_count() < want) s.p.port.wait_for_input(deadline, events, want);
   return s.p.port.in_buffer_count() > 0;
+}
+
+// What is still to come of a reply whose length stands at position `length_at`: up to
+// that position first, then the rest of `expected`.
+inline std::size_t bytes_to_come(int received, int length_at, int expected) {
+  const int upto = received < length_at ? length_at : expected;
+  return static_cast<std::size_t>(std::max(upto - received, 1));
 }
 
 // Puts a reply byte at the next position of RxBuffer. A stream longer than the buffer

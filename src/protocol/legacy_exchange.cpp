@@ -16,6 +16,7 @@ constexpr int kAttemptsPerCycle = 4;
 constexpr int kCycles = 3;
 constexpr int kShortestReply = 14;
 constexpr int kLongestReply = 142;
+constexpr int kLengthPosition = 5;
 
 // Sum of TxBuffer or RxBuffer values over positions first..last.
 std::int32_t sum_of(const std::array<std::int16_t, 1001>& buffer, int first, int last) {
@@ -41,16 +42,18 @@ void complete_frame(Session& s) {
 }
 
 // Takes every waiting byte: bytes before the start byte are noise, and a length of 14
-// or more in byte 5 replaces the length the caller expects.
-void take_reply_bytes(Session& s, std::int16_t& AnswerLength) {
-  for (const Byte b : s.p.port.input()) {
+// or more in byte 5 replaces the length the caller expects. Gives how many it took.
+std::size_t take_reply_bytes(Session& s, std::int16_t& AnswerLength) {
+  const Bytes bytes = s.p.port.input();
+  for (const Byte b : bytes) {
     if (s.RxLength == 0) {
       if (b == kStartByte) s.RxLength = 1;
       continue;
     }
     append_reply_byte(s, b);
-    if (s.RxLength == 5 && b >= kShortestReply) AnswerLength = b;
+    if (s.RxLength == kLengthPosition && b >= kShortestReply) AnswerLength = b;
   }
+  return bytes.size();
 }
 
 // Sends the frame once and collects the reply. True when AnswerLength positions came.
@@ -67,21 +70,27 @@ bool attempt(Session& s, std::int16_t& AnswerLength, MonoTime first_byte_wait, M
   port.output(request_bytes(s));
   s.p.window.yield();
 
-  // The first byte is awaited without letting window events through.
   MonoTime t0 = s.p.clock.monotonic();
+  AttemptLimit limit = AttemptLimit::for_reply(s, t0 + first_byte_wait, kLongestReply, gap_wait);
+
+  // The first byte is awaited without letting window events through.
   while (port.in_buffer_count() == 0 && elapsed_since(s, t0) < first_byte_wait) {
     port.wait_for_input(t0 + first_byte_wait, WindowEvents::Hold, 1);
   }
 
-  // Each arrival restarts the allowance for the next one.
+  // Each arrival restarts the allowance for the next one. The run wakes when the length
+  // byte can be there, then when the rest can.
   t0 = s.p.clock.monotonic();
   s.RxLength = 0;
-  while (s.RxLength < AnswerLength && elapsed_since(s, t0) < gap_wait) {
-    if (!await_input(s, t0 + gap_wait, WindowEvents::Process)) continue;
+  for (;;) {
+    const MonoTime deadline = std::min(t0 + gap_wait, limit.deadline());
+    if (s.RxLength >= AnswerLength || s.p.clock.monotonic() >= deadline) break;
+    const std::size_t want = bytes_to_come(s.RxLength, kLengthPosition, AnswerLength);
+    if (!await_input(s, deadline, WindowEvents::Process, want)) continue;
     SetLed(s, 0, "N");
     SetLed(s, 1, "G");
-    take_reply_bytes(s, AnswerLength);
-    t0 = s.p.clock.monotonic();
+    if (limit.take(take_reply_bytes(s, AnswerLength)) && s.RxLength < AnswerLength) break;
+    t0 = port.last_arrival();
   }
   return s.RxLength >= AnswerLength;
 }

@@ -1,5 +1,6 @@
 #include "protocol/v5_exchange.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "protocol/crc.h"
@@ -16,6 +17,7 @@ constexpr int kAttempts = 4;
 constexpr int kLengthPosition = 4;
 constexpr int kFrameOverhead = 6;      // start, address, length, check bytes
 constexpr int kShortestExpected = 10;  // until the length byte has come
+constexpr int kLongestFrame = 255 + kFrameOverhead;
 
 void complete_frame(Session& s) {
   s.TxBuffer[1] = kStartByte;
@@ -42,11 +44,16 @@ void collect_reply(Session& s, MonoTime wait) {
   std::int32_t crc = 0xFFFF;
   s.RxLength = 0;
   MonoTime t0 = s.p.clock.monotonic();
-  while (s.RxLength < expected && elapsed_since(s, t0) < wait) {
-    if (!await_input(s, t0 + wait, WindowEvents::Process)) continue;
+  AttemptLimit limit = AttemptLimit::for_reply(s, t0, kLongestFrame, wait);
+  for (;;) {
+    const MonoTime deadline = std::min(t0 + wait, limit.deadline());
+    if (s.RxLength >= expected || s.p.clock.monotonic() >= deadline) break;
+    const std::size_t want = bytes_to_come(s.RxLength, kLengthPosition, expected);
+    if (!await_input(s, deadline, WindowEvents::Process, want)) continue;
     SetLed(s, 0, "N");
     SetLed(s, 1, "G");
-    for (const Byte b : s.p.port.input()) {
+    const Bytes bytes = s.p.port.input();
+    for (const Byte b : bytes) {
       if (s.RxLength == 0) {
         if (b == kStartByte) {
           s.RxLength = 1;
@@ -62,7 +69,8 @@ void collect_reply(Session& s, MonoTime wait) {
         if (s.NoComms) s.RxLength = 0;
       }
     }
-    t0 = s.p.clock.monotonic();
+    if (limit.take(bytes.size()) && s.RxLength < expected) break;
+    t0 = s.p.port.last_arrival();
   }
 }
 

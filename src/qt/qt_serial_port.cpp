@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "posix/locations.h"
 #include "posix/system_clock.h"
@@ -135,9 +136,13 @@ void QtSerialPort::wait_for_input(MonoTime deadline, WindowEvents events, std::s
                ? 0
                : static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
   };
-  const auto enough = [&] { return !port_.isOpen() || port_.bytesAvailable() >= wanted; };
+  const auto enough = [&] { return port_.isOpen() && port_.bytesAvailable() >= wanted; };
   if (events == WindowEvents::Hold) {
-    while (!enough() && remaining_ms() > 0 && port_.waitForReadyRead(remaining_ms())) {
+    while (!enough() && remaining_ms() > 0) {
+      // A port that is gone has nothing to wait for but the deadline.
+      if (!port_.isOpen() || !port_.waitForReadyRead(remaining_ms())) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(remaining_ms()));
+      }
     }
     return;
   }

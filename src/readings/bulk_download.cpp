@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/run_control.h"
+#include "protocol/exchange_support.h"
 #include "protocol/v5_exchange.h"
 #include "readings/fetch.h"
 #include "readings/frame_parser.h"
@@ -18,6 +19,8 @@ namespace tavric {
 namespace {
 
 constexpr MonoTime kSilence = std::chrono::seconds(5);
+constexpr std::size_t kFrameLength = 36;
+constexpr std::size_t kFrameSlack = 100;
 constexpr std::int32_t kMaxFrame = 65535;  // frame numbers are 16 bits
 
 // Which frames 1..T have been written (or deliberately passed over) so far: one bit
@@ -121,10 +124,19 @@ void DumpAll(Session& s) {
   bool receiving = false;
   bool last_seen = false;
   MonoTime silence_start = clock.monotonic();
-  while (!last_seen && clock.monotonic() - silence_start < kSilence) {
-    port.wait_for_input(silence_start + kSilence, WindowEvents::Process, 1);
+  // A line that never goes quiet would keep the stream going for ever: it ends once it
+  // has brought more than T frames and a hundred more (repeats, noise), or the time
+  // that takes at the line speed with a few silence waits has passed.
+  AttemptLimit limit(s, silence_start, (static_cast<std::size_t>(T) + kFrameSlack) * kFrameLength,
+                     4 * kSilence);
+  for (;;) {
+    const MonoTime deadline = std::min(silence_start + kSilence, limit.deadline());
+    if (last_seen || clock.monotonic() >= deadline) break;
+    // Woken once a frame's worth has come, not for every byte of it.
+    port.wait_for_input(deadline, WindowEvents::Process, kFrameLength);
     if (port.in_buffer_count() == 0) continue;
     const Bytes chunk = port.input();
+    if (limit.take(chunk.size())) break;
     receiving = true;
     SetLed(s, 1, "G");
     for (Byte c : chunk) {
@@ -135,7 +147,7 @@ void DumpAll(Session& s) {
         break;
       }
     }
-    silence_start = clock.monotonic();
+    silence_start = port.last_arrival();
   }
 
   // Nothing at all after the answer: the server did not stream, and the run keeps

@@ -94,7 +94,8 @@ TEST(DownloadRun, NoServerAsksForAnotherPortUntilOneAnswers) {
   EXPECT_EQ(prompt.text,
             "Cannot connect to server, no comms.\rMake sure the server is plugged in and is "
             "switched on. Also make sure that the correct serial port number is specified.");
-  EXPECT_EQ(l.host.line.opened_ports(), (std::vector<int>{1, 3}));
+  // Port 1 at 9600, at 56000 for a legacy server left there, at 9600 again; then port 3.
+  EXPECT_EQ(l.host.line.opened_ports(), (std::vector<int>{1, 1, 1, 3}));
   EXPECT_EQ(l.host.settings.get("Port", ""), "3");
   expect_complete_v5_run(l, server, 5);
 }
@@ -106,9 +107,10 @@ TEST(DownloadRun, NoServerEndsWhenTheUserGivesUp) {
     Launch l;
     l.host.dialogs.answer(answer);
     EXPECT_EQ(l.run(), kExitNoComms);
-    EXPECT_EQ(l.host.line.open_count(), 1);
+    EXPECT_EQ(l.host.line.open_count(), 3);  // 9600, 56000 and back to 9600
     EXPECT_TRUE(l.host.dialogs.messages().empty());
-    // A silent port costs the legacy cycle, the v5 attempts and the modem probe.
+    // A silent port costs the legacy cycle, the v5 attempts, one legacy request at
+    // 56000 bit/s and the modem probe.
     EXPECT_TRUE(l.shown("No comms ..."));
     EXPECT_TRUE(l.shown("Cannot load server status, no comms."));
   }
