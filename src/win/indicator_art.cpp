@@ -142,8 +142,8 @@ void draw_probe_emblem(Gdiplus::Graphics& g, float w, float h) {
   fill_rounded(g, body, nullptr, RectF(w * 0.42f, h * 0.12f, w * 0.16f, h * 0.8f), 3);
   Gdiplus::SolidBrush ring(Color(30, 110, 190));
   for (int i = 0; i < 4; ++i) {
-    g.FillRectangle(&ring, RectF(w * 0.42f, h * (0.52f + static_cast<float>(i) * 0.1f), w * 0.16f,
-                                 h * 0.025f));
+    g.FillRectangle(
+        &ring, RectF(w * 0.42f, h * (0.52f + static_cast<float>(i) * 0.1f), w * 0.16f, h * 0.025f));
   }
   Gdiplus::SolidBrush cap(Color(230, 150, 20));
   g.FillEllipse(&cap, RectF(w * 0.41f, h * 0.08f - w * 0.09f, w * 0.18f, w * 0.18f));

@@ -28,8 +28,8 @@ std::string RegistrySettings::get(const std::string& key, const std::string& fal
 
 void RegistrySettings::set(const std::string& key, const std::string& value) {
   HKEY section = nullptr;
-  if (::RegCreateKeyExW(HKEY_CURRENT_USER, key_path_.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                        nullptr, &section, nullptr) != ERROR_SUCCESS) {
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, key_path_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &section, nullptr) != ERROR_SUCCESS) {
     return;  // a store that cannot be written keeps its old values; the run goes on
   }
   const std::wstring name = to_utf16(key);

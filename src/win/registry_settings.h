@@ -16,7 +16,8 @@ class RegistrySettings : public SettingsStore {
   std::string get(const std::string& key, const std::string& fallback) const override;
   void set(const std::string& key, const std::string& value) override;
 
-  static constexpr const wchar_t* kStartupKey = L"Software\\VB and VBA Program Settings\\RNQ7\\Startup";
+  static constexpr const wchar_t* kStartupKey =
+      L"Software\\VB and VBA Program Settings\\RNQ7\\Startup";
 
  private:
   std::wstring key_path_;

@@ -83,9 +83,8 @@ class WinTextFile : public TextFile {
         // cut back to where the file ended before this flush, so no half line stays in
         // the file, and the lines stay pending whole.
         LARGE_INTEGER end{};
-        const bool cut_back =
-            done == 0 ||
-            (::GetFileSizeEx(file_.get(), &end) && cut_to(end.QuadPart - static_cast<LONGLONG>(done)));
+        const bool cut_back = done == 0 || (::GetFileSizeEx(file_.get(), &end) &&
+                                            cut_to(end.QuadPart - static_cast<LONGLONG>(done)));
         if (!cut_back) buffer_.erase(0, done);
         return e;
       }
@@ -97,8 +96,7 @@ class WinTextFile : public TextFile {
   bool cut_to(LONGLONG size) {
     LARGE_INTEGER at{};
     at.QuadPart = size;
-    return ::SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN) &&
-           ::SetEndOfFile(file_.get());
+    return ::SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN) && ::SetEndOfFile(file_.get());
   }
 
   Handle file_;
@@ -164,8 +162,7 @@ std::unique_ptr<TextFile> WinFileSystem::open(const std::filesystem::path& file,
   return std::make_unique<WinTextFile>(h);
 }
 
-std::uintmax_t WinFileSystem::file_size(const std::filesystem::path& file,
-                                        std::error_code& error) {
+std::uintmax_t WinFileSystem::file_size(const std::filesystem::path& file, std::error_code& error) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!attributes(file, data)) {
     error = last_windows_error();
@@ -228,9 +225,9 @@ std::error_code WinFileSystem::sync_directory(const std::filesystem::path& dir) 
 
 std::unique_ptr<FileLock> WinFileSystem::try_lock(const std::filesystem::path& file,
                                                   std::error_code& error) {
-  const HANDLE h = ::CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE h =
+      ::CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD code = ::GetLastError();
     error = code == ERROR_SHARING_VIOLATION

@@ -1,10 +1,9 @@
 #include "tests/host/test_host.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -347,18 +346,18 @@ class FaultyTextFile : public TextFile {
 
 std::error_code FaultyFileSystem::create_directory(const std::filesystem::path& dir) {
   if (auto e = fault("mkdir", dir)) return *e;
-  return PosixFileSystem::create_directory(dir);
+  return NativeFileSystem::create_directory(dir);
 }
 
 std::error_code FaultyFileSystem::remove(const std::filesystem::path& file) {
   if (auto e = fault("remove", file)) return *e;
-  return PosixFileSystem::remove(file);
+  return NativeFileSystem::remove(file);
 }
 
 std::error_code FaultyFileSystem::rename(const std::filesystem::path& from,
                                          const std::filesystem::path& to) {
   if (auto e = fault("rename", to)) return *e;
-  return PosixFileSystem::rename(from, to);
+  return NativeFileSystem::rename(from, to);
 }
 
 std::unique_ptr<TextFile> FaultyFileSystem::open(const std::filesystem::path& file, OpenMode mode,
@@ -367,7 +366,7 @@ std::unique_ptr<TextFile> FaultyFileSystem::open(const std::filesystem::path& fi
     error = *e;
     return nullptr;
   }
-  auto inner = PosixFileSystem::open(file, mode, error);
+  auto inner = NativeFileSystem::open(file, mode, error);
   if (!inner) return nullptr;
   return std::make_unique<FaultyTextFile>(std::move(inner), *this, file);
 }
@@ -378,7 +377,7 @@ std::uintmax_t FaultyFileSystem::file_size(const std::filesystem::path& file,
     error = *e;
     return 0;
   }
-  return PosixFileSystem::file_size(file, error);
+  return NativeFileSystem::file_size(file, error);
 }
 
 std::string FaultyFileSystem::read(const std::filesystem::path& file, std::uintmax_t offset,
@@ -387,12 +386,12 @@ std::string FaultyFileSystem::read(const std::filesystem::path& file, std::uintm
     error = *e;
     return {};
   }
-  return PosixFileSystem::read(file, offset, length, error);
+  return NativeFileSystem::read(file, offset, length, error);
 }
 
 std::error_code FaultyFileSystem::sync_directory(const std::filesystem::path& dir) {
   if (auto e = fault("syncdir", dir)) return *e;
-  return PosixFileSystem::sync_directory(dir);
+  return NativeFileSystem::sync_directory(dir);
 }
 
 std::unique_ptr<FileLock> FaultyFileSystem::try_lock(const std::filesystem::path& file,
@@ -401,17 +400,26 @@ std::unique_ptr<FileLock> FaultyFileSystem::try_lock(const std::filesystem::path
     error = *e;
     return nullptr;
   }
-  return PosixFileSystem::try_lock(file, error);
+  return NativeFileSystem::try_lock(file, error);
 }
 
 // ---- TestHost
 
 namespace {
 
+// A new folder of its own under the system's temporary folder: creating it fails when
+// the name is taken, so two tests never share one.
 std::filesystem::path make_temp_dir() {
-  std::string templ = (std::filesystem::temp_directory_path() / "tavric-test-XXXXXX").string();
-  if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  return templ;
+  std::random_device seed;
+  std::mt19937_64 names(seed());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path dir = base / ("tavric-test-" + std::to_string(names() % 1000003));
+    std::error_code e;
+    if (std::filesystem::create_directory(dir, e)) return dir;
+    if (e) break;
+  }
+  throw std::runtime_error("no temporary folder could be made");
 }
 
 }  // namespace

@@ -10,10 +10,21 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "posix/posix_file_system.h"
 #include "sim/line_device.h"
+#ifdef _WIN32
+#include "win/win_file_system.h"
+#else
+#include "posix/posix_file_system.h"
+#endif
 
 namespace tavric::testhost {
+
+// The machine's own file system, under which the tests' files really land.
+#ifdef _WIN32
+using NativeFileSystem = win::WinFileSystem;
+#else
+using NativeFileSystem = PosixFileSystem;
+#endif
 
 // Monotonic time that moves only when a wait moves it, and a local wall clock that
 // follows it from a chosen start.
@@ -222,7 +233,7 @@ class VirtualSerialLine : public SerialPort, public sim::LineEnd {
 };
 
 // Files in a fresh temporary folder, with faults injected on request.
-class FaultyFileSystem : public PosixFileSystem {
+class FaultyFileSystem : public NativeFileSystem {
  public:
   // Makes every operation `op` ("mkdir", "remove", "rename", "open", "write", "sync",
   // "close", "size", "read", "syncdir", "lock") on a path containing `path_part` fail
