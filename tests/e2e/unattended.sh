@@ -3,54 +3,10 @@
 # pseudo-terminal: a complete download ends with status 0 and the right files; a
 # silent server ends with status 1 and a trace of every attempt.
 # Usage: unattended.sh PROBE-SERVER-DUMP PROBE-SERVER-SIM
-set -uo pipefail
-
 dump=$1
 sim=$2
-work=$(mktemp -d)
-sim_pid=
-cleanup() {
-  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  for f in "$work"/*.err "$work"/*.txt; do
-    [ -f "$f" ] && { echo "--- $f" >&2; tail -n 40 "$f" >&2; }
-  done
-  exit 1
-}
-
-# A private home: settings, state and data all under $work; no display at all.
-export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
-export XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-settings=$XDG_CONFIG_HOME/RNQ7
-
-# Starts the simulator on port $1 with the remaining options; waits for its link.
-start_sim() {
-  local port=$1
-  shift
-  "$sim" --port "$port" --settings-dir "$settings" --exit-after-idle 30 "$@" \
-    >"$work/sim.out" 2>&1 &
-  sim_pid=$!
-  for _ in $(seq 100); do
-    [ -L "$settings/com$port" ] && return 0
-    sleep 0.1
-  done
-  fail "probe-server-sim did not link com$port"
-}
-
-stop_sim() {
-  kill "$sim_pid" 2>/dev/null
-  wait "$sim_pid" 2>/dev/null
-  sim_pid=
-}
-
-line_count() { [ -f "$1" ] && awk 'END { print NR }' "$1" || echo 0; }
+. "$(dirname "$0")/e2e_lib.sh"
+e2e_init
 
 # 0. A bad value is told before anything else happens, display or not.
 "$dump" --speed fast >"$work/usage.out" 2>"$work/usage.err"
@@ -63,7 +19,7 @@ status=$?
 # 1. A complete download of 30 readings.
 out=$work/out
 mkdir -p "$out"
-start_sim 5 --readings 30 --records clean
+start_sim 5 --readings 30 --records clean --exit-after-idle 30
 timeout 300 "$dump" --unattended --port 5 --output "$out" >"$work/ok.out" 2>"$work/ok.err"
 status=$?
 stop_sim
@@ -79,7 +35,7 @@ grep -q "Dump00.csv\" written: " "${traces[0]}" || fail "trace: dump file not li
 ! grep -q '^Port=' "$settings/RNQ7.conf" 2>/dev/null || fail "the port of the command line was saved"
 
 # 2. A silent server: every request unanswered.
-start_sim 6 --fault silent=$(seq -s, 1 40)
+start_sim 6 --fault silent=$(seq -s, 1 40) --exit-after-idle 30
 timeout 300 "$dump" --unattended --port 6 --output "$out" --trace "$work/silent-trace.txt" \
   >"$work/silent.out" 2>"$work/silent.err"
 status=$?
