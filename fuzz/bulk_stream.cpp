@@ -99,6 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   s.NewReadings = T;
   s.ReadPointer = read_pointer;
   s.BufferSize = store_size;
+  // The status reports the new readings as the distance between the pointers.
+  if (store_size > 0) s.WritePointer = (read_pointer + T) % store_size;
   h.line.pending = read_chunks(r);
   h.line.on_output = [&](ByteView out) {
     if (out.size() < 7 || out[0] != 0x5E) return;

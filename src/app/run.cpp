@@ -53,7 +53,7 @@ void CloseEverything(Session& s) {
   s.p.port.close();
 }
 
-int WindUp(Session& s) {
+int WindUp(Session& s, bool legacy) {
   if (s.ModemConnected == 1) ModemDisconnect(s);
   CloseEverything(s);
   if (s.NoComms) {
@@ -62,11 +62,20 @@ int WindUp(Session& s) {
                         "server has been lost.");
   }
   if (s.LowVoltCount > 0) ShowLowBatteryReport(s);
+  // The link held and the files are sound, yet readings stayed behind: say so, or a
+  // scheduled collection would never learn of them.
+  const bool kept = !s.NoComms && s.OutputFault.empty() && s.ReadingsMissing;
+  if (kept && s.MissingCount > 0) {
+    s.p.dialogs.message("Readings Kept", MissingText(s, legacy) +
+                                             "; they were left on the server and will come "
+                                             "with the next run.");
+  }
   s.p.settings.set("Speed", SpeedSetting(s));
   CloseEverything(s);
   s.FolderLock.reset();
   if (s.NoComms) return kExitNoComms;
   if (!s.OutputFault.empty()) return kExitOutputFailed;
+  if (kept) return kExitReadingsKept;
   return kExitCompleted;
 }
 
@@ -82,7 +91,7 @@ std::optional<int> tmr_Timer(Session& s) {
     TakeOutputFolder(s);
     const bool legacy = ConnectionLoop(s);
     RunStages(s, legacy);
-    return WindUp(s);
+    return WindUp(s, legacy);
   } catch (const ProgramEnd& end) {
     return end.status;
   } catch (const WindowClosed&) {

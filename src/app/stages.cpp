@@ -27,41 +27,58 @@ void ReadingCount(Session& s, bool legacy) {
       "reload.",
       ""));
   if (legacy) {
-    // No block past this counter can be asked for: counting further fetches nothing.
-    s.NewReadings = std::min(s.NewReadings, kMaxLegacyBlocks);
+    // No block past this counter can be asked for: they count as missing, so that the
+    // store they are in is kept.
+    if (s.NewReadings > kMaxLegacyBlocks) {
+      NoteMissing(s, std::int64_t{s.NewReadings} - kMaxLegacyBlocks);
+      log_note(s.p.log, std::to_string(s.NewReadings - kMaxLegacyBlocks) +
+                            " blocks of the reload lie past the last block that can be asked for");
+      s.NewReadings = kMaxLegacyBlocks;
+    }
     return;
   }
+  // A store of N slots holds at most N - 1 readings, those that end just before the
+  // write position: a reload of that many or more fetches them all.
+  s.NewReadings = std::min(s.NewReadings, s.BufferSize - 1);
   // Start that many slots back from the write position, wrapping round the store.
   const std::int64_t size = s.BufferSize;
   const std::int64_t start = static_cast<std::int64_t>(s.WritePointer) - s.NewReadings;
-  s.ReadPointer = static_cast<std::int32_t>(start < 0 ? (start % size + size) % size : start);
-  if (s.NewReadings >= size) {
-    // A store holds no more than its slots: the fetch covers the slots from the new read
-    // position up to the write position, and the bulk transfer must expect just those.
-    s.NewReadings =
-        static_cast<std::int32_t>(((s.WritePointer - s.ReadPointer) % size + size) % size);
-  }
+  s.ReadPointer = static_cast<std::int32_t>((start % size + size) % size);
 }
 
 std::string loading_text(long long count, long long total) {
   return "Loading reading " + std::to_string(count) + "/" + std::to_string(total);
 }
 
+// Notes in the trace the blocks `first`..`last` (counted from 1) that were not fetched.
+void note_blocks_missing(Session& s, std::int32_t first, std::int32_t last) {
+  const auto block = [](std::int32_t i) { return std::to_string(i + 63); };
+  log_note(s.p.log, first == last ? "block " + std::to_string(first) + " (block number " +
+                                        block(first) + ") not fetched"
+                                  : "blocks " + std::to_string(first) + " to " +
+                                        std::to_string(last) + " (block numbers " + block(first) +
+                                        " to " + block(last) + ") not fetched");
+}
+
 void DownloadLegacy(Session& s) {
   SetBaudrate(s, 1);
+  std::int32_t missing_from = 0;  // the first of a run of blocks not fetched
   for (std::int32_t i = 1; i <= s.NewReadings; ++i) {
     NextDumpImg(s);
     SetProgress(s, static_cast<long long>(100.0 * i / s.NewReadings));
     s.p.window.yield();
     ShowEvent(s, loading_text(i, s.NewReadings));
-    if (!s.NoComms) {
-      if (!skip_on_fault([&] { GetData(s, i); })) s.ReadingsMissing = true;
-      if (s.NoComms) s.ReadingsMissing = true;
-    } else {
-      s.ReadingsMissing = true;
+    const bool fetched = !s.NoComms && skip_on_fault([&] { GetData(s, i); }) && !s.NoComms;
+    if (!fetched) {
+      NoteMissing(s, 1);
+      if (missing_from == 0) missing_from = i;
+    } else if (missing_from != 0) {
+      note_blocks_missing(s, missing_from, i - 1);
+      missing_from = 0;
     }
     if (i == INT32_MAX) break;
   }
+  if (missing_from != 0) note_blocks_missing(s, missing_from, s.NewReadings);
   SetBaudrate(s, 0);
 }
 
@@ -74,10 +91,14 @@ void DownloadOneByOne(Session& s) {
     // A record whose clock cannot be decoded is not a reading: its slot is passed over,
     // as the bulk transfer passes over its frame, and does not hold the store back.
     skip_on_fault([&] { GetReading(s, s.ReadPointer); });
+    if (s.NoComms) break;
     ++s.ReadPointer;
     if (s.ReadPointer >= s.BufferSize) s.ReadPointer = 0;
   }
-  if (s.NoComms) s.ReadingsMissing = true;
+  // The slot that failed and every one after it up to the write position.
+  if (s.NoComms) {
+    NoteMissing(s, ((s.WritePointer - s.ReadPointer) % s.BufferSize + s.BufferSize) % s.BufferSize);
+  }
 }
 
 void Download(Session& s, bool legacy) {
@@ -88,8 +109,8 @@ void Download(Session& s, bool legacy) {
   } else if (!s.p.window.speed_hi()) {
     DownloadOneByOne(s);
   } else {
-    if (!skip_on_fault([&] { DumpAll(s); })) s.ReadingsMissing = true;
-    if (s.NoComms) s.ReadingsMissing = true;
+    // DumpAll counts the readings it could not bring itself.
+    if (!skip_on_fault([&] { DumpAll(s); })) NoteMissing(s, s.NewReadings);
   }
   CloseOutputFiles(s);
 }
@@ -118,7 +139,8 @@ void Clearing(Session& s, bool legacy) {
     return;
   }
   if (s.ReadingsMissing) {
-    log_note(s.p.log, "store kept: a reading of this run was not written");
+    log_note(s.p.log, "store kept: " + MissingText(s, legacy));
+    ShowEvent(s, "Readings left on the server");
     return;
   }
   log_note(s.p.log, "store to be cleared: every reading of this run is on disk");
@@ -137,6 +159,14 @@ void Clearing(Session& s, bool legacy) {
 
 }  // namespace
 
+std::string MissingText(const Session& s, bool legacy) {
+  const std::int32_t n = s.MissingCount;
+  if (n <= 0) return "readings of this run could not be fetched";
+  const char* what = legacy ? (n == 1 ? "block of readings" : "blocks of readings")
+                            : (n == 1 ? "reading" : "readings");
+  return std::to_string(n) + " " + what + " could not be fetched";
+}
+
 bool TrustedV5Status(const Session& s) {
   return s.BufferSize > 0 && s.ReadPointer >= 0 && s.ReadPointer < s.BufferSize &&
          s.WritePointer >= 0 && s.WritePointer < s.BufferSize;
@@ -154,6 +184,7 @@ void RunStages(Session& s, bool legacy) {
                      std::to_string(s.WritePointer) + ").\r" +
                      "No readings were fetched and the readings were left on the server.");
     ServerClock(s, legacy);
+    if (!s.NoComms) ShowEvent(s, "Readings left on the server");
     return;
   }
   ReadingCount(s, legacy);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "session/session.h"
 
 namespace tavric {
@@ -7,6 +9,10 @@ namespace tavric {
 // The stages between the connection loop and the wind-up: reading count, download,
 // server clock and clearing. `legacy` selects the legacy branch of each.
 void RunStages(Session& s, bool legacy);
+
+// "5 readings could not be fetched", "1 block of readings could not be fetched": the
+// readings of the run that were not brought, for the trace and the wind-up's message.
+std::string MissingText(const Session& s, bool legacy);
 
 // Whether a v5 status describes a store the run can work with: at least one slot,
 // and both pointers inside it.

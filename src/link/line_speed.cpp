@@ -28,7 +28,15 @@ void reopen_port(Session& s, const char* settings) {
 }  // namespace
 
 void SetBaudrate(Session& s, std::int16_t Baud) {
-  if (!s.p.window.speed_hi()) return;
+  // The option may have changed during the download: the change back follows what was
+  // done to the line, not what the option shows by then.
+  if (Baud == 1) {
+    if (!s.p.window.speed_hi()) return;
+    s.SpeedRaised = true;
+  } else {
+    if (!s.SpeedRaised) return;
+    s.SpeedRaised = false;
+  }
   speed_request(s, Baud);
   if (!s.NoComms) {
     reopen_port(s, Baud == 1 ? kSettings56000 : kSettings9600);

@@ -6,8 +6,9 @@
 
 namespace tavric {
 
-// With "Hi" selected, moves a legacy server and the port to 56000 bit/s (Baud 1)
-// or back to 9600 bit/s (any other value); with "Lo" it does nothing.
+// With "Hi" selected, moves a legacy server and the port to 56000 bit/s (Baud 1); with
+// "Lo" it does nothing. Any other value brings both back to 9600 bit/s after a Baud 1
+// that went ahead, whatever the option shows by then.
 void SetBaudrate(Session& s, std::int16_t Baud);
 
 // A legacy "Hi" download cut short (a closed window, a kill, a power cut) leaves the

@@ -10,18 +10,33 @@ constexpr std::int16_t kShortReply = 14;
 constexpr std::int16_t kBlockReply = 142;
 constexpr int kBlockRequests = 4;
 
+bool same_day(const LocalDateTime& a, const LocalDateTime& b) {
+  return a.year == b.year && a.month == b.month && a.day == b.day;
+}
+
 }  // namespace
 
 void SetLoggerDate(Session& s) {
   s.p.window.yield();
-  // One reading of the clock for both requests, so that date and time of day describe
-  // the same moment even when the exchange spans midnight.
-  const LocalDateTime now = s.p.clock.local_now();
-  SendLegacyRequest(s,
-                    {10, 255, static_cast<double>(now.year - 2000), static_cast<double>(now.month),
-                     static_cast<double>(now.day)},
-                    kShortReply);
+  const auto send_date = [&](const LocalDateTime& t) {
+    SendLegacyRequest(s,
+                      {10, 255, static_cast<double>(t.year - 2000), static_cast<double>(t.month),
+                       static_cast<double>(t.day)},
+                      kShortReply);
+  };
+  LocalDateTime date = s.p.clock.local_now();
+  send_date(date);
   if (s.NoComms) return;
+  // The time of day is read afresh, so that it is not late by the date exchange (a
+  // second or two with retries). Should the date have turned meanwhile, it is sent
+  // again first, so that date and time describe one moment even at midnight.
+  LocalDateTime now = s.p.clock.local_now();
+  for (int tries = 0; tries < 3 && !same_day(now, date); ++tries) {
+    date = now;
+    send_date(date);
+    if (s.NoComms) return;
+    now = s.p.clock.local_now();
+  }
   SendLegacyRequest(s,
                     {12, 254, static_cast<double>(now.hour), static_cast<double>(now.minute),
                      static_cast<double>(now.second)},

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,17 +24,25 @@ constexpr std::size_t kFrameLength = 36;
 constexpr std::size_t kFrameSlack = 100;
 constexpr std::int32_t kMaxFrame = 65535;  // frame numbers are 16 bits
 
-// Which frames 1..T have been written (or deliberately passed over) so far: one bit
-// each, the only memory the download keeps beyond the frame in progress.
-class FrameLedger {
+// Which slots of the run are on disk, counted 1.. from the read pointer: one bit each,
+// the only memory the download keeps beyond the frame in progress. A frame proves its
+// slot only when its number follows the number of the intact frame before it: a bit
+// flipped in a number would otherwise mark a slot as delivered that never was.
+class SlotLedger {
  public:
-  explicit FrameLedger(std::int32_t last) : done_(static_cast<std::size_t>(last) + 1) {}
+  explicit SlotLedger(std::int32_t slots) : done_(static_cast<std::size_t>(slots) + 1) {}
+  std::int32_t slots() const { return static_cast<std::int32_t>(done_.size()) - 1; }
   bool done(std::int32_t n) const { return done_[static_cast<std::size_t>(n)]; }
   void mark(std::int32_t n) {
     if (!done_[static_cast<std::size_t>(n)]) ++count_;
     done_[static_cast<std::size_t>(n)] = true;
   }
-  bool complete() const { return count_ + 1 == static_cast<std::int32_t>(done_.size()); }
+  // Slots 1..`required` not on disk.
+  std::int32_t missing(std::int32_t required) const {
+    std::int32_t n = 0;
+    for (std::int32_t i = 1; i <= required; ++i) n += done(i) ? 0 : 1;
+    return n;
+  }
 
  private:
   std::vector<bool> done_;  // index 0 unused
@@ -47,33 +56,62 @@ void write_frame(Session& s, const StreamFrame& frame, const VoltageTable& volts
   if (result.verdict == RecordVerdict::Reading) WriteRecordLines(s, LinesFor(result));
 }
 
-// Handles one complete frame; true when it is the last one the run expects.
-bool complete_frame(Session& s, const StreamFrame& frame, std::int32_t T, FrameLedger& ledger,
-                    const VoltageTable& volts) {
-  const std::int32_t n = frame.number;
-  const bool expected = n >= 1 && n <= T;
-  // A frame sent twice is written once.
-  if (frame.intact && expected && !ledger.done(n)) {
-    write_frame(s, frame, volts);
-    ledger.mark(n);
+// Decides which frames prove their slots. A frame's number is taken as true when the
+// intact frame next to it in the stream carries the number one below or one above it;
+// a frame with no such neighbour (a number with a flipped bit, one repeated with another
+// record, the frame after a damaged one) is treated as damaged, and the slots it might
+// stand for are fetched singly after the stream. A frame waiting for its successor to
+// vouch for it is the one frame held back.
+class FrameSequence {
+ public:
+  // Takes the next intact frame; gives the frames it proves, oldest first.
+  std::vector<StreamFrame> take(const StreamFrame& frame) {
+    std::vector<StreamFrame> proven;
+    if (held_ && frame.number == held_->number + 1) proven.push_back(*held_);
+    held_.reset();
+    if (frame.number == previous_ + 1 || !proven.empty()) {
+      proven.push_back(frame);
+    } else {
+      held_ = frame;
+    }
+    previous_ = frame.number;
+    return proven;
   }
+
+ private:
+  std::int32_t previous_ = 0;  // the number of the last intact frame; 0 before the first
+  std::optional<StreamFrame> held_;
+};
+
+// Handles one complete frame; true when it is the last one the run expects, proven.
+bool complete_frame(Session& s, const StreamFrame& frame, std::int32_t T, SlotLedger& ledger,
+                    FrameSequence& sequence, const VoltageTable& volts) {
+  bool last = false;
+  if (frame.intact) {
+    for (const StreamFrame& f : sequence.take(frame)) {
+      const std::int32_t n = f.number;
+      // A frame sent twice is written once.
+      if (n >= 1 && n <= ledger.slots() && !ledger.done(n)) {
+        write_frame(s, f, volts);
+        ledger.mark(n);
+      }
+      last = last || n == T;
+    }
+  }
+  const std::int32_t n = frame.number;
   SetProgress(s, static_cast<long long>(static_cast<double>(n) / T * 100));
   ShowEvent(s, "Loading readings ... " + std::to_string(n) + "/" + std::to_string(T) + ".");
-  return n == T;
+  return last;
 }
 
-// Fetches each frame the stream did not deliver from its slot, one by one, until all
-// are written or the line fails. This also brings in kind-0 readings: they carry no
-// check of their own, so their frames fail the stream's check. A slot that lies a whole
-// store away from an earlier frame's is never asked for twice.
-void repair_missing(Session& s, std::int32_t T, FrameLedger& ledger) {
-  if (s.BufferSize <= 0) return;
-  const std::int32_t last = std::min(T, s.BufferSize);
-  for (std::int32_t n = 1; n <= last && !ledger.complete(); ++n) {
+// Fetches each slot 1..`required` the stream did not prove, one by one, until all are
+// written or the line fails. This also brings in kind-0 readings: they carry no check of
+// their own, so their frames fail the stream's check.
+void repair_missing(Session& s, std::int32_t required, SlotLedger& ledger) {
+  for (std::int32_t n = 1; n <= required; ++n) {
     if (ledger.done(n)) continue;
     const auto slot =
         static_cast<std::int32_t>((std::int64_t{s.ReadPointer} + n - 1) % s.BufferSize);
-    if (slot > 65535) return;
     // With the slot in range, the only fault left is a record clock that cannot be
     // decoded; the stream passes over such a record too.
     skip_on_fault([&] { GetReading(s, slot); });
@@ -120,7 +158,15 @@ void DumpAll(Session& s) {
   Clock& clock = s.p.clock;
   SerialPort& port = s.p.port;
   FrameParser parser;
-  FrameLedger ledger(T);
+  // Every slot from the read pointer up to the write pointer must be on disk before the
+  // store may be cleared, whatever the frame numbers say; the stream's frames beyond
+  // them are written as they come.
+  const std::int32_t required =
+      s.BufferSize > 0
+          ? ((s.WritePointer - s.ReadPointer) % s.BufferSize + s.BufferSize) % s.BufferSize
+          : 0;
+  SlotLedger ledger(std::max(T, required));
+  FrameSequence sequence;
   bool receiving = false;
   bool last_seen = false;
   MonoTime silence_start = clock.monotonic();
@@ -142,7 +188,7 @@ void DumpAll(Session& s) {
     for (Byte c : chunk) {
       const auto frame = parser.feed(c);
       // After the last frame the rest of the chunk is dropped.
-      if (frame && complete_frame(s, *frame, T, ledger, volts)) {
+      if (frame && complete_frame(s, *frame, T, ledger, sequence, volts)) {
         last_seen = true;
         break;
       }
@@ -152,11 +198,14 @@ void DumpAll(Session& s) {
 
   // Nothing at all after the answer: the server did not stream, and the run keeps
   // its store. A stream that did come is made whole from single fetches.
-  s.NoComms = true;
-  if (!receiving) return;
+  if (!receiving) {
+    s.NoComms = true;
+    NoteMissing(s, required);
+    return;
+  }
   s.NoComms = false;
-  if (!ledger.complete()) repair_missing(s, T, ledger);
-  s.NoComms = !ledger.complete();
+  repair_missing(s, required, ledger);
+  NoteMissing(s, ledger.missing(required));
 }
 
 }  // namespace tavric

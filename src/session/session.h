@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -49,8 +50,13 @@ struct Session {
   std::unordered_multiset<std::string> KeptLines;
   std::optional<std::uintmax_t> ProbeAppendStart;
   // A reading of the run was not written (a fetch failed or was skipped, a bulk
-  // frame is missing): the store must be kept.
+  // frame is missing): the store must be kept. MissingCount says how many readings
+  // (v5) or data blocks (legacy) that is, where it is known.
   bool ReadingsMissing = false;
+  std::int32_t MissingCount = 0;
+  // The legacy line speed was raised for this download: the closing speed change
+  // must bring it down again, whatever the speed option shows by then.
+  bool SpeedRaised = false;
 
   std::array<std::int32_t, 101> LowVoltProbe{};
   std::array<float, 101> LowVolts{};
@@ -62,5 +68,14 @@ struct Session {
 
   std::int16_t DumpImgIndex = 0;
 };
+
+// Records that `count` readings (or data blocks) of the run were not written: the store
+// is then kept.
+inline void NoteMissing(Session& s, std::int64_t count) {
+  if (count <= 0) return;
+  s.ReadingsMissing = true;
+  const std::int64_t total = std::int64_t{s.MissingCount} + count;
+  s.MissingCount = static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX));
+}
 
 }  // namespace tavric

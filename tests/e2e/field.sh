@@ -4,12 +4,13 @@
 # left at 56000 bit/s by a run that was killed, a nearly full disk, two runs at once on
 # one output folder and on one device, and the signals that stop a run.
 # Usage: field.sh PROBE-SERVER-DUMP PROBE-SERVER-SIM [CASE...]
-# Cases: endless stranded full-disk one-folder one-device signals (default: all).
+# Cases: endless stranded full-disk one-folder one-device signals lost-blocks
+# (default: all).
 dump=$1
 sim=$2
 shift 2
 cases=("$@")
-((${#cases[@]})) || cases=(endless stranded full-disk one-folder one-device signals)
+((${#cases[@]})) || cases=(endless stranded full-disk one-folder one-device signals lost-blocks)
 . "$(dirname "$0")/e2e_lib.sh"
 e2e_init
 
@@ -200,6 +201,23 @@ case_signals() {
     whole_lines "$work/sig/Tavric Probe Data.csv" || fail "SIG$signal: a torn line"
   done
   echo "field: SIGTERM, SIGINT and SIGHUP ended the run as a closed window, 143, 130 and 129"
+}
+
+# Legacy blocks lost while the link holds (the closing speed request is answered): the
+# store is kept, the run ends with status 4 and the trace names the blocks.
+case_lost_blocks() {
+  # Three status requests, two speed requests, block 1; block 2 through a whole cycle.
+  start_sim 11 --generation legacy --readings 40 --records clean --fault silent=7,8,9,10 \
+    --log "$work/lost.json"
+  run_dump lost --port 11 --speed hi --output "$work/lost"
+  stop_sim
+  [ "$status" -eq 4 ] || fail "lost blocks: status $status, expected 4"
+  grep -q ' blocks 2 to 10 (block numbers 65 to 73) not fetched$' "$work/lost-trace.txt" ||
+    fail "lost blocks: the trace does not name them"
+  grep -q '^Readings Kept: 9 blocks of readings could not be fetched; they were left on the server' \
+    "$work/lost.err" || fail "lost blocks: no \"Readings Kept\" on standard error"
+  grep -q '"clears":0' "$work/lost.json" || fail "lost blocks: the store was cleared"
+  echo "field: lost legacy blocks kept the store, status 4, the trace naming them"
 }
 
 for c in "${cases[@]}"; do
