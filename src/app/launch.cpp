@@ -87,10 +87,12 @@ void note_start(RunLog& trace, const RunOptions& options, const std::filesystem:
              format_date(started) + " " + format_time(started));
   trace.note("options: " + describe(options));
   trace.note("output folder: " + path_text(output));
+  trace.flush();
 }
 
 void note_exit(int status, const RunOptions& options, Trace& trace, std::ostream& err) {
   trace.note("exit status " + std::to_string(status) + ": " + exit_status_meaning(status));
+  trace.flush();
   if (options.unattended && status != kExitCompleted && trace.working()) {
     err << kProgramName << ": exit status " << status << " (" << exit_status_meaning(status)
         << "); trace in " << trace.name() << std::endl;

@@ -39,9 +39,13 @@ void Trace::note(const std::string& text) {
       std::chrono::duration_cast<std::chrono::milliseconds>(clock_.monotonic() - start_).count();
   char stamp[24];
   std::snprintf(stamp, sizeof stamp, "%7lld ", static_cast<long long>(ms));
-  // Flushed line by line, so that the trace tells what happened even if the launch
-  // itself never ends properly.
-  *out_ << stamp << one_line(text) << '\n' << std::flush;
+  *out_ << stamp << one_line(text) << '\n';
+  if (!*out_) give_up("cannot be written");
+}
+
+void Trace::flush() {
+  if (!out_) return;
+  out_->flush();
   if (!*out_) give_up("cannot be written");
 }
 

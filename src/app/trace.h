@@ -11,8 +11,10 @@
 namespace tavric {
 
 // The support trace of one launch: plain text, one note a line, each starting with
-// the milliseconds since the launch began. Writing it can never stop the launch: the
-// first time a line cannot be written, `err` is told once and the trace falls silent.
+// the milliseconds since the launch began. Lines are written in batches, at each flush
+// (the end of an exchange, a prompt, a message, the exit), not one system call each.
+// Writing it can never stop the launch: the first time a line cannot be written, `err`
+// is told once and the trace falls silent.
 class Trace : public RunLog {
  public:
   // Lines go to `out`, called `name` when it fails; a null `out` could not be opened,
@@ -20,10 +22,14 @@ class Trace : public RunLog {
   Trace(const Clock& clock, std::unique_ptr<std::ostream> out, std::string name, std::ostream& err,
         const std::string& failure = "cannot be created");
   // A trace in `file`, written afresh.
+  ~Trace() override { flush(); }
+  Trace(const Trace&) = delete;
+  Trace& operator=(const Trace&) = delete;
   static std::unique_ptr<Trace> to_file(const Clock& clock, const std::filesystem::path& file,
                                         std::ostream& err);
 
   void note(const std::string& text) override;
+  void flush() override;
   bool working() const { return out_ != nullptr; }
   const std::string& name() const { return name_; }
 

@@ -16,6 +16,7 @@ void TracingWindow::set_speed_hi(bool hi) {
 
 void TracingDialogs::message(const std::string& title, const std::string& text) {
   log_.note("message \"" + title + "\": " + text);
+  log_.flush();
   dialogs_.message(title, text);
 }
 
@@ -23,6 +24,7 @@ std::string TracingDialogs::prompt(const std::string& title, const std::string& 
                                    const std::string& default_text) {
   // Noted before and after, so the trace shows how long the prompt was open.
   log_.note("prompt \"" + title + "\": " + text + " [default \"" + default_text + "\"]");
+  log_.flush();
   std::string answer = dialogs_.prompt(title, text, default_text);
   log_.note("answer to \"" + title + "\": " + shown_answer(title, answer));
   return answer;

@@ -38,9 +38,7 @@ std::size_t character_count(const std::string& utf8) {
   throw ProgramEnd{kExitModemFailed};
 }
 
-}  // namespace
-
-bool WaitModemComms(Session& s, float tmr) {
+bool collect_modem_reply(Session& s, float tmr) {
   const MonoTime start = s.p.clock.monotonic();
   const MonoTime deadline = start + seconds_f(tmr);
   SetLed(s, 0, "N");
@@ -62,6 +60,14 @@ bool WaitModemComms(Session& s, float tmr) {
     if (up.find("CARRIER") != std::string::npos) return false;
   }
   return false;
+}
+
+}  // namespace
+
+bool WaitModemComms(Session& s, float tmr) {
+  const bool came = collect_modem_reply(s, tmr);
+  log_flush(s.p.log);  // the modem's answer, whichever way the wait ended
+  return came;
 }
 
 bool ModemComms(Session& s, const std::string& cmd) {

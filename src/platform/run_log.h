@@ -10,11 +10,19 @@ class RunLog {
  public:
   virtual ~RunLog() = default;
   virtual void note(const std::string& text) = 0;
+  // Notes may be held back and written in batches; this writes them out now. Called at
+  // the end of every exchange and before every prompt and message, so the record is
+  // whole up to there whatever happens next.
+  virtual void flush() {}
 };
 
 // Notes `text` when the launch is being recorded.
 inline void log_note(RunLog* log, const std::string& text) {
   if (log) log->note(text);
+}
+
+inline void log_flush(RunLog* log) {
+  if (log) log->flush();
 }
 
 }  // namespace tavric

@@ -145,6 +145,7 @@ void Transmit(Session& s, std::int16_t& AnswerLength, bool NoRetries, float time
 
   s.TxLength = 0;
   SetLed(s, 1, s.NoComms ? "R" : "N");
+  log_flush(s.p.log);
 }
 
 void SendLegacyRequest(Session& s, std::initializer_list<double> payload,

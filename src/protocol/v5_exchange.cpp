@@ -106,6 +106,7 @@ void v5Transmit(Session& s) {
   s.TxLength = 0;
   SetLed(s, 0, "N");
   SetLed(s, 1, s.NoComms ? "R" : "N");
+  log_flush(s.p.log);
 }
 
 }  // namespace tavric

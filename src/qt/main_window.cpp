@@ -21,6 +21,8 @@ constexpr int kClientHeight = 1245;
 // How often, at most, yield() lets the window handle its pending events (and so
 // repaint): 50 times a second, quicker than anyone can see or click.
 constexpr qint64 kYieldIntervalMs = 20;
+// The shortest time between two immediate paintings: one frame of a 60 Hz screen.
+constexpr qint64 kPaintIntervalMs = 16;
 
 }  // namespace
 
@@ -120,7 +122,22 @@ void FrmProbeServerDump::tmr_Timer() {
 }
 
 void FrmProbeServerDump::set_event_text(const std::string& text) {
+  // The same text again (a bulk stream's line is set for every frame) is no change.
+  if (text == event_text_) return;
+  event_text_ = text;
   lbl_->setText(QString::fromStdString(text));
+}
+
+void FrmProbeServerDump::paint_now(QWidget* widget) {
+  // A change is painted at once, so that it shows while the run is busy on the line,
+  // but not more often than a screen shows pictures: a change within a frame of the
+  // last painting is left to the next turn of the event loop, which paints it once.
+  if (!since_paint_.isValid() || since_paint_.hasExpired(kPaintIntervalMs)) {
+    widget->repaint();
+    since_paint_.start();
+  } else {
+    widget->update();
+  }
 }
 
 void FrmProbeServerDump::show_led(int index, LedColour colour) {
@@ -130,7 +147,7 @@ void FrmProbeServerDump::show_led(int index, LedColour colour) {
   if (led_state_[index] == colour) return;
   led_state_[index] = colour;
   led_[index]->setPixmap(lamp_picture(colour));
-  led_[index]->repaint();
+  paint_now(led_[index]);
 }
 
 // The three lamp pictures are drawn once for the window's pixel ratio, not at every
@@ -147,12 +164,20 @@ const QPixmap& FrmProbeServerDump::lamp_picture(LedColour colour) {
 }
 
 void FrmProbeServerDump::show_dump_frame(int frame) {
+  if (frame < 1 || frame > 10 || frame == frame_) return;
   frame_ = frame;
-  img_dumping_->setPixmap(dump_frame(frame, QSize(60, 21), devicePixelRatioF()));
-  img_dumping_->repaint();
+  // The ten frames are drawn once for the window's pixel ratio.
+  const qreal dpr = devicePixelRatioF();
+  if (dpr != frames_dpr_) {
+    for (int i = 0; i < 10; ++i) dump_frames_[i] = dump_frame(i + 1, QSize(60, 21), dpr);
+    frames_dpr_ = dpr;
+  }
+  img_dumping_->setPixmap(dump_frames_[frame - 1]);
+  paint_now(img_dumping_);
 }
 
 void FrmProbeServerDump::set_progress(int percent) {
+  if (percent == pgb_->value()) return;
   pgb_->setValue(percent);
   // The bar repaints itself only when the step looks wide enough to it, and it counts
   // a repaint of its top row (which the event line above overlaps) as a full one; so a

@@ -55,6 +55,7 @@ class FrmProbeServerDump : public QWidget, public tavric::Window {
   QRect twips_rect(int left, int top, int width, int height) const;
   void tmr_Timer();
   const QPixmap& lamp_picture(LedColour colour);
+  void paint_now(QWidget* widget);
 
   QRadioButton* opt_speed_[2];
   QLabel* label3_;
@@ -71,6 +72,10 @@ class FrmProbeServerDump : public QWidget, public tavric::Window {
   QPixmap lamp_pictures_[3];  // by LedColour, drawn for lamp_dpr_
   qreal lamp_dpr_ = 0;
   int frame_ = 1;
+  QPixmap dump_frames_[10];  // drawn for frames_dpr_
+  qreal frames_dpr_ = 0;
+  std::string event_text_ = "Connecting, please wait ...";
+  QElapsedTimer since_paint_;  // since a change was last painted at once
   bool closed_ = false;
   QElapsedTimer since_events_;  // since yield() last let the window handle its events
   double dpi_ = 96.0;

@@ -170,6 +170,7 @@ void DumpAll(Session& s) {
   bool receiving = false;
   bool last_seen = false;
   MonoTime silence_start = clock.monotonic();
+  MonoTime flushed = silence_start;
   // A line that never goes quiet would keep the stream going for ever: it ends once it
   // has brought more than T frames and a hundred more (repeats, noise), or the time
   // that takes at the line speed with a few silence waits has passed.
@@ -194,7 +195,13 @@ void DumpAll(Session& s) {
       }
     }
     silence_start = port.last_arrival();
+    // A long stream goes to the trace a second at a time, not at its end only.
+    if (clock.monotonic() - flushed >= std::chrono::seconds(1)) {
+      log_flush(s.p.log);
+      flushed = clock.monotonic();
+    }
   }
+  log_flush(s.p.log);
 
   // Nothing at all after the answer: the server did not stream, and the run keeps
   // its store. A stream that did come is made whole from single fetches.

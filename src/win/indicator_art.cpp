@@ -1,5 +1,7 @@
 #include "win/indicator_art.h"
 
+#include <algorithm>
+
 namespace tavric::win {
 namespace {
 
@@ -149,20 +151,25 @@ void draw_probe_emblem(Gdiplus::Graphics& g, float w, float h) {
   g.FillEllipse(&cap, RectF(w * 0.41f, h * 0.08f - w * 0.09f, w * 0.18f, w * 0.18f));
 }
 
-void draw_title_banner(Gdiplus::Graphics& g, float w, float h, const wchar_t* font_face) {
-  g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-  g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
-  Gdiplus::FontFamily family(font_face);
-  const Gdiplus::FontFamily* face =
-      family.GetLastStatus() == Gdiplus::Ok ? &family : Gdiplus::FontFamily::GenericSansSerif();
-  Gdiplus::Font font(face, static_cast<Gdiplus::REAL>(static_cast<int>(h * 0.55f)),
-                     Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
-  Gdiplus::StringFormat format;
-  format.SetAlignment(Gdiplus::StringAlignmentNear);
-  format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
-  format.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
-  Gdiplus::SolidBrush ink(Color(30, 80, 130));
-  g.DrawString(L"Tavric Probe Server", -1, &font, RectF(4, 0, w - 4, h), &format, &ink);
+void draw_title_banner(HDC dc, const RECT& box, const wchar_t* font_face) {
+  // Plain GDI text: the system's own font smoothing, and no dependence on which fonts
+  // the picture library can load.
+  const int h = box.bottom - box.top;
+  LOGFONTW face{};
+  face.lfHeight = -static_cast<LONG>(h * 0.55);
+  face.lfWeight = FW_BOLD;
+  face.lfQuality = CLEARTYPE_QUALITY;
+  lstrcpynW(face.lfFaceName, font_face, LF_FACESIZE);
+  HFONT font = ::CreateFontIndirectW(&face);
+  HGDIOBJ old = ::SelectObject(dc, font);
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, RGB(30, 80, 130));
+  RECT text = box;
+  text.left += std::max(1, h / 6);  // the banner's margin: 4 of its 24 pixels
+  ::DrawTextW(dc, L"Tavric Probe Server", -1, &text,
+              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  ::SelectObject(dc, old);
+  ::DeleteObject(font);
 }
 
 }  // namespace tavric::win

@@ -25,6 +25,7 @@ class GdiplusSession {
 void draw_lamp(Gdiplus::Graphics& g, LedColour colour, float size);       // round lamp
 void draw_dump_frame(Gdiplus::Graphics& g, int frame, float w, float h);  // frame 1..10
 void draw_probe_emblem(Gdiplus::Graphics& g, float w, float h);           // soil probe
-void draw_title_banner(Gdiplus::Graphics& g, float w, float h, const wchar_t* font_face);
+// The product name in `box` of `dc`, in device pixels.
+void draw_title_banner(HDC dc, const RECT& box, const wchar_t* font_face);
 
 }  // namespace tavric::win

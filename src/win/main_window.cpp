@@ -115,11 +115,6 @@ void MainWindow::create_controls() {
   pgb_ = child(hwnd_, PROGRESS_CLASSW, nullptr, 0);
   ::SendMessageW(pgb_, PBM_SETRANGE32, 0, 100);
   ::SendMessageW(pgb_, PBM_SETPOS, 0, 0);
-  // The frame of the progress bar covers the foot of the event line's box, and the bar
-  // lies in the frame.
-  ::SetWindowPos(pgb_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  ::SetWindowPos(label2_, pgb_, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  ::SetWindowPos(lbl_, label2_, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
@@ -143,6 +138,10 @@ void MainWindow::create_controls() {
   label1_ = child(hwnd_, L"STATIC",
                   L"Downloads the new readings, sets the server clock and clears its store.",
                   SS_LEFT | SS_NOPREFIX | WS_GROUP);
+  // The event line's box reaches under the speed option, the lamps and the progress
+  // bar's frame: it lies beneath them all. The bar lies in its frame, above it.
+  ::SetWindowPos(lbl_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ::SetWindowPos(pgb_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void MainWindow::lay_out() {
@@ -306,10 +305,9 @@ void MainWindow::draw_item(const DRAWITEMSTRUCT& item) {
       draw_dump_frame(g, frame_, 60, 21);
     } else if (item.hwndItem == image1_) {
       draw_probe_emblem(g, lw, lh);
-    } else if (item.hwndItem == image2_) {
-      draw_title_banner(g, lw, lh, font_face_.c_str());
     }
   }
+  if (item.hwndItem == image2_) draw_title_banner(dc, all, font_face_.c_str());
   ::BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, w, h, dc, 0, 0, SRCCOPY);
   ::SelectObject(dc, old);
   ::DeleteObject(bitmap);
