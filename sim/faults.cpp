@@ -28,7 +28,8 @@ bool parse_list(std::string_view text, std::set<int>& out) {
 }  // namespace
 
 bool FaultPlan::empty() const {
-  return silent.empty() && noise.empty() && bad_check.empty() && wrong_block.empty() &&
+  return silent.empty() && noise.empty() && bad_check.empty() && status_0.empty() &&
+         bad_end.empty() && wrong_echo.empty() && foreign_address.empty() && wrong_block.empty() &&
          cut_short.empty() && dies_after == 0 && !ignores_speed_change && damaged_frames.empty() &&
          dropped_frames.empty() && stream_breaks_after == 0;
 }
@@ -46,6 +47,10 @@ std::string add_fault(FaultPlan& plan, const std::string& item) {
       {"silent", &FaultPlan::silent},
       {"noise", &FaultPlan::noise},
       {"bad-check", &FaultPlan::bad_check},
+      {"status-0", &FaultPlan::status_0},
+      {"bad-end", &FaultPlan::bad_end},
+      {"wrong-echo", &FaultPlan::wrong_echo},
+      {"foreign-address", &FaultPlan::foreign_address},
       {"wrong-block", &FaultPlan::wrong_block},
       {"cut-short", &FaultPlan::cut_short},
       {"damage-frame", &FaultPlan::damaged_frames},
@@ -73,8 +78,17 @@ std::string add_fault(FaultPlan& plan, const std::string& item) {
 
 std::string fault_help() {
   return "  silent=N[,N...]        requests N get no reply (requests count from 1, retries too)\n"
-         "  noise=N[,N...]         replies to requests N come after a few bytes of noise\n"
+         "  noise=N[,N...]         replies to requests N come after a few bytes of noise, one\n"
+         "                         of them a false start byte 0x5E\n"
          "  bad-check=N[,N...]     replies to requests N carry a wrong checksum or CRC\n"
+         "  status-0=N[,N...]      replies to requests N carry status 0, their check sound\n"
+         "  bad-end=N[,N...]       legacy: replies to requests N end in 0x00, not 0x5F\n"
+         "  wrong-echo=N[,N...]    v5: replies to requests N echo another command\n"
+         "  foreign-address=N[,N...]\n"
+         "                         v5: replies to requests N carry another unit's address,\n"
+         "                         their CRC sound. A request for any unit (address FF FF, as\n"
+         "                         the download program sends) must take such a reply as\n"
+         "                         the unit's own; only a request that names a unit drops it\n"
          "  wrong-block=N[,N...]   legacy block replies to requests N carry the previous "
          "block\n"
          "  cut-short=N[,N...]     replies to requests N stop half way\n"

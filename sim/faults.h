@@ -10,8 +10,12 @@ namespace tavric::sim {
 // frames from 1 in the order of their frame numbers.
 struct FaultPlan {
   std::set<int> silent;               // requests that get no reply at all
-  std::set<int> noise;                // replies preceded by a few bytes of line noise
+  std::set<int> noise;                // replies after line noise that holds a false start byte
   std::set<int> bad_check;            // replies with a wrong checksum (legacy) or CRC (v5)
+  std::set<int> status_0;             // sound replies with status 0 instead of 1
+  std::set<int> bad_end;              // legacy replies whose last byte is not the end byte
+  std::set<int> wrong_echo;           // v5 replies that echo another command
+  std::set<int> foreign_address;      // v5 replies from another unit's address
   std::set<int> wrong_block;          // legacy block replies that carry the previous block
   std::set<int> cut_short;            // replies of which only the first half is sent
   int dies_after = 0;                 // the link goes dead after this many requests (0: never)

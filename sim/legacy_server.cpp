@@ -11,16 +11,18 @@ constexpr int kFastBaud = 56000;
 constexpr int kSlowBaud = 9600;
 
 // A legacy reply: start byte, address, length, status, data, sum (high byte first) of
-// everything after the start byte, end byte.
-Bytes legacy_frame(const Bytes& data, bool ok, bool break_sum) {
+// everything after the start byte, end byte; damaged as the fault plan says for
+// request `number`.
+Bytes legacy_frame(const Bytes& data, bool ok, const FaultPlan& plan, int number) {
+  ok = ok && plan.status_0.count(number) == 0;
   Bytes f = {0x5E, 0x00, 0x00, 0x01, static_cast<Byte>(data.size() + 9), ok ? Byte{1} : Byte{0}};
   f.insert(f.end(), data.begin(), data.end());
   int sum = 0;
   for (std::size_t i = 1; i < f.size(); ++i) sum += f[i];
-  if (break_sum) sum ^= 0x5A;
+  if (plan.bad_check.count(number) != 0) sum ^= 0x5A;
   f.push_back(static_cast<Byte>((sum >> 8) & 0xFF));
   f.push_back(static_cast<Byte>(sum & 0xFF));
-  f.push_back(0x5F);
+  f.push_back(plan.bad_end.count(number) != 0 ? 0x00 : 0x5F);
   return f;
 }
 
@@ -151,8 +153,7 @@ void LegacyServer::handle(const ParsedRequest& request, MonoTime at) {
       break;
   }
   if (request.command != 0) data.resize(kShortReply - 9);
-  const bool break_sum = sender_.plan().bad_check.count(entry.number) != 0;
-  const Bytes frame = legacy_frame(data, ok, break_sum);
+  const Bytes frame = legacy_frame(data, ok, sender_.plan(), entry.number);
   const MonoTime done = sender_.send(*line_, frame, entry.number, at + config_.turnaround, baud_);
   // The reply goes out at the old speed; from its end on the server listens at the new.
   if (new_baud != 0 && new_baud != baud_ && !sender_.plan().ignores_speed_change) {

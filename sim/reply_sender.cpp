@@ -15,15 +15,12 @@ MonoTime ReplySender::send(LineEnd& line, const Bytes& frame, int number, MonoTi
   if (!answers(number)) return at;
   Bytes out;
   if (plan_.noise.count(number) != 0) {
-    // Bytes a real line picks up when the server's driver switches on; none of them
-    // is a start byte.
+    // Bytes a real line picks up when the server's driver switches on. One of them is
+    // the start byte, so a client sees a false frame begin before the real one.
     Random r(noise_ + static_cast<std::uint64_t>(number));
     const int n = r.between(3, 9);
-    for (int i = 0; i < n; ++i) {
-      Byte b = static_cast<Byte>(r.between(0, 255));
-      if (b == 0x5E || b == 0x4E) b = 0x00;
-      out.push_back(b);
-    }
+    for (int i = 0; i < n; ++i) out.push_back(static_cast<Byte>(r.between(0, 255)));
+    out[static_cast<std::size_t>(r.between(0, n - 1))] = 0x5E;
   }
   std::size_t keep = frame.size();
   if (plan_.cut_short.count(number) != 0) keep = std::max<std::size_t>(1, frame.size() / 2);

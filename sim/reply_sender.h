@@ -11,8 +11,8 @@
 namespace tavric::sim {
 
 // Puts a server's replies on the line as the fault plan says: not at all (silent
-// requests, dead link), after line noise, or cut short. Checks and contents are the
-// server's business.
+// requests, dead link), after line noise, or cut short. Checks and contents, and the
+// faults that change them, are the server's business.
 class ReplySender {
  public:
   explicit ReplySender(FaultPlan plan, std::uint64_t seed = 1)

@@ -24,9 +24,13 @@ void put16(Bytes& out, int v) {
 }
 
 // A v5 reply: start byte, address, length, status, command echo, data, CRC of all but
-// the start byte, low byte first.
-Bytes v5_frame(const std::array<Byte, 2>& address, int command, const Bytes& data, bool ok,
-               bool break_crc) {
+// the start byte, low byte first; damaged as the fault plan says for request `number`.
+Bytes v5_frame(std::array<Byte, 2> address, int command, const Bytes& data, bool ok,
+               const FaultPlan& plan, int number) {
+  const auto planned = [&](const std::set<int>& requests) { return requests.count(number) != 0; };
+  ok = ok && !planned(plan.status_0);
+  if (planned(plan.wrong_echo)) command ^= 0x40;
+  if (planned(plan.foreign_address)) address = {Byte(address[0] ^ 0x5A), Byte(address[1] ^ 0x5A)};
   Bytes f = {0x5E,
              address[0],
              address[1],
@@ -36,7 +40,7 @@ Bytes v5_frame(const std::array<Byte, 2>& address, int command, const Bytes& dat
   f.insert(f.end(), data.begin(), data.end());
   std::int32_t crc = 0xFFFF;
   for (std::size_t i = 1; i < f.size(); ++i) update_crc(crc, f[i]);
-  if (break_crc) crc ^= 0x0101;
+  if (planned(plan.bad_check)) crc ^= 0x0101;
   f.push_back(static_cast<Byte>(crc & 0xFF));
   f.push_back(static_cast<Byte>((crc >> 8) & 0xFF));
   return f;
@@ -161,8 +165,8 @@ void V5Server::handle(const ParsedRequest& request, MonoTime at) {
       ok = false;  // not understood: a reply with status 0
       break;
   }
-  const bool break_crc = sender_.plan().bad_check.count(entry.number) != 0;
-  const Bytes frame = v5_frame(config_.address, request.command, data, ok, break_crc);
+  const Bytes frame =
+      v5_frame(config_.address, request.command, data, ok, sender_.plan(), entry.number);
   const MonoTime done =
       sender_.send(*line_, frame, entry.number, at + config_.turnaround, config_.baud);
   if (stream_count > 0) send_stream(stream_from, stream_count, done + config_.turnaround);

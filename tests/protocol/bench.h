@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,10 +59,12 @@ inline Bytes v5_frame(Byte command, const Bytes& data, Byte status = 1) {
   return f;
 }
 
+// Positions `from` to `from + n - 1`, counting from 1; fewer when `c` ends before.
 template <typename C>
-Bytes slice(const C& c, std::size_t from, std::size_t n) {  // positions count from 1
-  return Bytes(c.begin() + static_cast<long>(from - 1),
-               c.begin() + static_cast<long>(from - 1 + n));
+Bytes slice(const C& c, std::size_t from, std::size_t n) {
+  const std::size_t first = std::min(from - 1, c.size());
+  const std::size_t last = std::min(first + n, c.size());
+  return Bytes(c.begin() + static_cast<long>(first), c.begin() + static_cast<long>(last));
 }
 
 // A server config with the fault plan of one item such as "silent=2,3" ("" for none).

@@ -32,6 +32,7 @@ TEST(V5Exchange, StatusClearingAndClockAgainstTheServer) {
   for (auto [second, last] : {std::pair{0, 0x80}, {7, 0x80}, {8, 0x81}}) {
     b.host.clock.set_local(LocalDateTime{2000, 1, 2, 0, 0, second});
     v5SetLoggerDate(b.s);
+    ASSERT_FALSE(server.requests().empty());
     EXPECT_EQ(server.requests().back().args, (Bytes{0x00, 0x00, 0x16, Byte(last)}));
   }
 
@@ -40,6 +41,19 @@ TEST(V5Exchange, StatusClearingAndClockAgainstTheServer) {
   Bench u(&unset);
   v5GetStatus(u.s);
   EXPECT_EQ(u.s.LoggerDate, (LocalDateTime{2000, 1, 1}));
+}
+
+// A faulty reply is dropped and asked for again, also one behind a false start byte in
+// line noise. A reply from another unit's address answers a request for any unit (FF FF).
+TEST(V5Exchange, ServerFaultsCostAnAttemptButAnyUnitMayAnswer) {
+  for (const auto& [fault, requests] :
+       {std::pair{"wrong-echo=1", 2U}, {"noise=1", 2U}, {"foreign-address=1", 1U}}) {
+    sim::V5Server server(with_fault<sim::V5Server::Config>(fault));
+    Bench b(&server);
+    v5ClearReadings(b.s);
+    EXPECT_FALSE(b.s.NoComms) << fault;
+    EXPECT_EQ(server.requests().size(), requests) << fault;
+  }
 }
 
 TEST(V5Exchange, SilentServerCostsFourWaits) {
