@@ -22,20 +22,27 @@ const std::error_code kFull = std::make_error_code(std::errc::no_space_on_device
 // A file of StepFaultFiles: its writes, sync and close are steps too.
 class StepFaultFile : public TextFile {
  public:
-  StepFaultFile(std::string& content, StepFaultFiles& files) : content_(content), files_(files) {}
+  StepFaultFile(std::string path, std::string& content, StepFaultFiles& files)
+      : path_(std::move(path)), content_(content), files_(files) {}
   std::error_code write(std::string_view text) override {
     if (closed_) return std::make_error_code(std::errc::bad_file_descriptor);
     if (files_.next_fails()) return kFull;
     content_.append(text);
+    files_.wrote(path_);
     return {};
   }
-  std::error_code sync() override { return files_.next_fails() ? kFull : std::error_code(); }
+  std::error_code sync() override {
+    if (files_.next_fails()) return kFull;
+    files_.synced(path_);
+    return {};
+  }
   std::error_code close() override {
     closed_ = true;
     return files_.next_fails() ? kFull : std::error_code();
   }
 
  private:
+  std::string path_;
   std::string& content_;  // std::map keeps it in place while the file lives
   StepFaultFiles& files_;
   bool closed_ = false;
@@ -73,7 +80,34 @@ bool whole_lines(const std::string& text, std::vector<std::string>& lines) {
   return true;
 }
 
+// When the server took in its first clearing request that it answered.
+std::optional<MonoTime> cleared_at(const std::vector<sim::ReceivedRequest>& requests, int clear) {
+  for (const auto& r : requests) {
+    if (r.command == clear && r.answered) return r.at;
+  }
+  return std::nullopt;
+}
+
+// Every output file the run wrote was synced after its last write, before the clearing.
+std::string check_durable(const StepFaultFiles& files, const std::vector<fs::path>& outputs,
+                          MonoTime cleared) {
+  for (const fs::path& file : outputs) {
+    const auto it = files.durable_at.find(file.string());
+    if (it == files.durable_at.end()) continue;
+    if (!it->second) return "store cleared while " + file.filename().string() + " was not synced";
+    if (*it->second > cleared) {
+      return "store cleared before " + file.filename().string() + " was synced";
+    }
+  }
+  return {};
+}
+
 }  // namespace
+
+void StepFaultFiles::synced(const std::string& path) {
+  auto it = durable_at.find(path);
+  if (it != durable_at.end() && !it->second) it->second = clock_.monotonic();
+}
 
 bool StepFaultFiles::next_fails() {
   ++steps_;
@@ -115,7 +149,7 @@ std::unique_ptr<TextFile> StepFaultFiles::open(const fs::path& file, OpenMode mo
   if (error) return nullptr;
   std::string& content = files[file.string()];
   if (mode == OpenMode::Replace) content.clear();
-  return std::make_unique<StepFaultFile>(content, *this);
+  return std::make_unique<StepFaultFile>(file.string(), content, *this);
 }
 std::uintmax_t StepFaultFiles::file_size(const fs::path& file, std::error_code& error) {
   error = next_fails() ? std::make_error_code(std::errc::io_error) : std::error_code();
@@ -205,7 +239,7 @@ Outcome run(const Scenario& sc) {
   testhost::VirtualSerialLine line(clock, window);
   testhost::MemorySettings settings;
   GivingUpDialogs dialogs;
-  StepFaultFiles files(sc.file_step, sc.file_mode);
+  StepFaultFiles files(clock, sc.file_step, sc.file_mode);
   const fs::path out_dir = "/run-output";
   Platform platform{window, dialogs, line, settings, clock, files, out_dir};
   Session s(platform);
@@ -250,9 +284,12 @@ Outcome run(const Scenario& sc) {
                         : static_cast<int>(v5->requests().size());
   out.frames = v5 ? v5->frames_sent() : 0;
   out.cleared = (legacy ? legacy->clear_count() : v5->clear_count()) > 0;
-  out.violation =
-      check_invariant(at->second, files.files[(out_dir / "Tavric Dumps" / "Dump00.csv").string()],
-                      files.files[(out_dir / "Tavric Probe Data.csv").string()], out.cleared);
+  const fs::path dump = out_dir / "Tavric Dumps" / "Dump00.csv";
+  const fs::path probe = out_dir / "Tavric Probe Data.csv";
+  out.violation = check_invariant(at->second, files.files[dump.string()],
+                                  files.files[probe.string()], out.cleared);
+  const auto clear = legacy ? cleared_at(legacy->requests(), 3) : cleared_at(v5->requests(), 9);
+  if (out.violation.empty() && clear) out.violation = check_durable(files, {dump, probe}, *clear);
   return out;
 }
 

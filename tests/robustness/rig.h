@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,17 +15,22 @@
 
 namespace tavric::robustness {
 
-// Files kept in memory (every write lands at once, as on a disk without a cache) whose
-// folder turns unwritable at one step of the run. Every operation that changes a file
-// or a folder, or reads a file or its size, is a step, counted from 1.
+// Files kept in memory whose folder turns unwritable at one step of the run. Every
+// operation that changes a file or a folder, or reads a file or its size, is a step,
+// counted from 1. A write lands at once but is durable only once a sync follows it.
 class StepFaultFiles : public FileSystem {
  public:
   enum class Mode { Never, Once, FromThenOn };
-  StepFaultFiles(int step = 0, Mode mode = Mode::Never) : step_(step), mode_(mode) {}
+  StepFaultFiles(const Clock& clock, int step = 0, Mode mode = Mode::Never)
+      : clock_(clock), step_(step), mode_(mode) {}
 
   int steps() const { return steps_; }
   std::map<std::string, std::string> files;  // content by path
   std::set<std::string> folders;
+  // For each file written: when a sync made its last write durable, or nothing.
+  std::map<std::string, std::optional<MonoTime>> durable_at;
+  void wrote(const std::string& path) { durable_at[path].reset(); }
+  void synced(const std::string& path);
   // Counts one step; true when it is to fail.
   bool next_fails();
 
@@ -44,6 +50,7 @@ class StepFaultFiles : public FileSystem {
                                      std::error_code& error) override;
 
  private:
+  const Clock& clock_;
   int step_;
   Mode mode_;
   int steps_ = 0;
@@ -79,7 +86,7 @@ struct Outcome {
   int file_steps = 0;  // file steps the run took
   bool cleared = false;
   // Empty, or what broke: a torn line, a reading written twice, or a store cleared
-  // while a reading of it is missing from the files.
+  // while a reading of it is missing from the files or not yet durable there.
   std::string violation;
 };
 
