@@ -35,6 +35,7 @@ TEST(GetReading, WritesTheSlotsRecordOrItsMarkerAndNothingOnAFault) {
   sim::V5Server server(Holding<sim::V5Server>({kKind1, kKind0, kLate}, 4));  // slots 997..999
   Bench b(server);
   for (int slot : {997, 998, 5}) GetReading(b.s, slot);
+  ASSERT_EQ(server.requests().size(), 3U);
   EXPECT_EQ(server.requests()[2].args, (Bytes{0, 5}));
   EXPECT_THROW(GetReading(b.s, 999), RunFault);
   EXPECT_THROW(GetReading(b.s, -1), RunFault);  // out-of-range slots are never asked for
@@ -48,15 +49,20 @@ TEST(GetReading, WritesTheSlotsRecordOrItsMarkerAndNothingOnAFault) {
   EXPECT_EQ(lines[1].substr(0, kDump0.size()) + lines[2], kDump0 + kErased);
 }
 
-TEST(GetData, WritesTheFourRecordsOfEachBlock) {
+// Block 66 starts with an erased record (first byte 255): it is empty, and the reading
+// after it is not written.
+TEST(GetData, WritesTheFourRecordsOfEachBlockThatIsNotEmpty) {
   sim::Record damaged = kKind1;
   damaged[12] ^= 0x21;
-  sim::LegacyServer server(Holding<sim::LegacyServer>({kKind1, damaged, kLate, kKind0, kKind1}, 2));
+  const sim::Record erased = sim::erased_record();
+  sim::LegacyServer server(Holding<sim::LegacyServer>(
+      {kKind1, damaged, kLate, kKind0, kKind1, erased, erased, erased, erased, kKind0}, 3));
   Bench b(server);
-  for (int counter : {1, 2, 0, 32705, 3}) GetData(b.s, counter);  // 0 and 32705 fetch nothing
+  for (int counter : {1, 2, 0, 32705, 3, 4}) GetData(b.s, counter);  // 0, 32705 fetch nothing
+  ASSERT_GE(server.requests().size(), 3U);
   EXPECT_EQ(server.requests()[0].args, (Bytes{0, 64, 0, 0}));
-  EXPECT_EQ(server.requests()[1].args, (Bytes{0, 65, 0, 0}));
-  EXPECT_TRUE(b.s.NoComms);  // the link died before counter 3
+  EXPECT_EQ(server.requests()[2].args, (Bytes{0, 66, 0, 0}));
+  EXPECT_TRUE(b.s.NoComms);  // the link died before counter 4
   auto lines = b.DumpLines();
   ASSERT_EQ(lines.size(), 8U);
   lines[3] = lines[3].substr(0, kDump0.size());

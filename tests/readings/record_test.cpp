@@ -70,15 +70,21 @@ TEST(Record, TemperatureWrapsAndBatteryByte) {
   b[9] = 0x80, b[10] = 0, b[11] = 0xA4;  // ambient 0x8000; power fail at 3.6 V
   EXPECT_EQ(Field(b, 3) + " " + Field(b, 4) + " " + Field(b, 5), "48.00 12.34 -1.90");
   EXPECT_EQ(Field(b, 15) + " " + Field(b, 16) + " " + Field(b, 17), "128.00 3.6 1");
+  // The probe data line gives every temperature two whole digits.
+  EXPECT_EQ(Lines(b).probe.substr(27, 30), " 48.0, 012.34, -01.9, 030.00, ");
   b[9] = 0xFF, b[11] = 34;
   EXPECT_EQ(Field(b, 15), "-1.00");
   EXPECT_FALSE(Lines(b).low_battery);
   b[11] = 33;
   EXPECT_TRUE(Lines(b).low_battery);
 
-  b = kKind1;  // pair 1 at 11-bit 1441, then 1440: the top bit from byte 9
-  b[9] = 0x01, b[10] = 1441 >> 2 & 0xFF, b[11] = 0x40 | (b[11] & 0x3F);
-  EXPECT_EQ(Field(Sealed(b), 3), "-37.94");
+  // Pair 1 and the ambient at 11-bit 1441, then pair 1 at 1440: the top bits from byte 9
+  // (bit 0 and bit 5). Pair 1's low temperature bit is bit 14 of its moisture word, which
+  // keeps 14 bits only.
+  b = kKind1;
+  b[8] = 0xB4, b[9] = 0x21, b[10] = 1441 >> 2 & 0xFF, b[11] = 0x40 | (b[11] & 0x3F);
+  EXPECT_EQ(Field(Sealed(b), 3) + " " + Field(Sealed(b), 4) + " " + Field(Sealed(b), 15),
+            "-37.94 12.34 -37.94");
   b[11] &= 0x3F;
   EXPECT_EQ(Field(Sealed(b), 3), "90.00");
   b = kKind1;
@@ -88,7 +94,8 @@ TEST(Record, TemperatureWrapsAndBatteryByte) {
 }
 
 TEST(Record, BatteryCodesAndKindTwo) {
-  for (const auto& [code, low, volts, pwr] : {std::tuple{7, true, "3.1", ""},
+  for (const auto& [code, low, volts, pwr] : {std::tuple{0, true, "2.2", ""},
+                                              {7, true, "3.1", ""},
                                               {8, false, "3.4", ""},
                                               {13, false, "997.0", ""},
                                               {15, false, "999.0", "1"}}) {
