@@ -87,6 +87,7 @@ TEST(ModemRun, FailedDialsHangUpAndShowTheModemsReply) {
     const std::string& text = l.host.dialogs.messages()[0].text;
     EXPECT_EQ(text.rfind("Cannot connect to 777.\r", 0), 0U) << text;
     EXPECT_NE(text.find(reply), std::string::npos) << text;
+    ASSERT_FALSE(rig.modem->commands().empty());
     EXPECT_EQ(rig.modem->commands().back(), "ATH");
     // A reply ends the wait; silence costs the whole minute.
     const double waited =

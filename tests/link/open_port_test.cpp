@@ -73,7 +73,7 @@ TEST(OpenPort, PortThatCannotOpenAsksAgainWithTheReason) {
   again.dialogs.answer("0");
   Session s2(again.platform);
   EXPECT_THROW(OpenPort(s2), ProgramEnd);
-  EXPECT_EQ(again.dialogs.prompts().size(), 2U);
+  ASSERT_EQ(again.dialogs.prompts().size(), 2U);
   EXPECT_EQ(again.dialogs.prompts()[1].text.substr(0, 28), "Cannot open com8\rDevice busy");
   EXPECT_EQ(again.settings.get("Port", ""), "0");
 }
