@@ -31,6 +31,8 @@ void expect_complete_v5_run(const Launch& l, const sim::V5Server& server, int re
 }
 
 // "Lo" fetches one by one (here wrapping from slot 999 to 0), "Hi" in one bulk transfer.
+// Under "Lo" the user picks "Hi" half way: the download goes on one by one, and the
+// option is saved as the user left it.
 TEST(DownloadRun, V5ServerFetchesEverythingThenSetsClockAndClears) {
   for (const bool hi : {false, true}) {
     Launch l;
@@ -38,20 +40,24 @@ TEST(DownloadRun, V5ServerFetchesEverythingThenSetsClockAndClears) {
     const int readings = hi ? 300 : 40;
     sim::V5Server server(v5_config(readings, 1000, hi ? -1 : 10));
     l.host.line.attach(1, server);
+    l.host.window.when([&] { return l.host.window.event_text() == "Loading reading 20/40"; },
+                       [&] { l.host.window.set_speed_hi(true); });
     EXPECT_EQ(l.run(), kExitCompleted);
     expect_complete_v5_run(l, server, readings);
     const auto commands = server.commands();
     EXPECT_EQ(std::count(commands.begin(), commands.end(), 19), hi ? 0 : readings);
     EXPECT_EQ(std::count(commands.begin(), commands.end(), 4), hi ? 1 : 0);
+    ASSERT_FALSE(commands.empty());
     EXPECT_EQ(commands.back(), 9);
     EXPECT_TRUE(l.shown(hi ? "Loading readings ... 300/300." : "Loading reading 40/40"));
     EXPECT_TRUE(l.shown("Server readings cleared"));
-    EXPECT_EQ(l.host.settings.get("Speed", ""), hi ? "1" : "0");
+    EXPECT_EQ(l.host.settings.get("Speed", ""), "1");
     EXPECT_FALSE(l.host.line.is_open());
     EXPECT_FALSE(l.host.window.timer_running());
   }
 }
 
+// The bar shows the share of blocks up to the one being loaded, as its line appears.
 TEST(DownloadRun, LegacyServerLoAndHiFetchEveryBlock) {
   for (const bool hi : {false, true}) {
     Launch l;
@@ -60,7 +66,16 @@ TEST(DownloadRun, LegacyServerLoAndHiFetchEveryBlock) {
     c.records = clean_records(4 * 12);
     sim::LegacyServer server(c);
     l.host.line.attach(1, server);
+    std::vector<int> progress;
+    for (int i = 1; i <= 12; ++i) {
+      l.host.window.when(
+          [&, i] {
+            return l.host.window.event_text() == "Loading reading " + std::to_string(i) + "/12";
+          },
+          [&] { progress.push_back(l.host.window.progress()); });
+    }
     EXPECT_EQ(l.run(), kExitCompleted) << hi;
+    EXPECT_EQ(progress, (std::vector<int>{8, 16, 25, 33, 41, 50, 58, 66, 75, 83, 91, 100}));
     EXPECT_EQ(l.dump_lines().size(), 49U);
     EXPECT_EQ(l.probe_lines().size(), 49U);
     EXPECT_EQ(server.clear_count(), 1);
@@ -135,11 +150,12 @@ TEST(DownloadRun, NothingNewAndNoReloadStillSetsClockAndClears) {
   }
 }
 
-// A reload counts back from the write pointer, wrapping round the store's start; one
-// beyond the store (250 back from slot 5 reaches slot 55) fetches what the store holds.
+// A reload counts back from the write pointer, wrapping round the store's start; one of
+// the store's size or more fetches all it holds, the 99 slots that end just before the
+// write pointer.
 TEST(DownloadRun, ReloadStartsBackFromTheWritePointerAndWraps) {
   for (const auto& [answer, hi, fetched] :
-       {std::tuple{"10", false, 10}, {"250", false, 50}, {"250", true, 50}}) {
+       {std::tuple{"10", false, 10}, {"250", false, 99}, {"250", true, 99}}) {
     Launch l;
     l.host.settings.set("Speed", hi ? "1" : "0");
     auto c = v5_config(100, 100, 5);
@@ -154,7 +170,7 @@ TEST(DownloadRun, ReloadStartsBackFromTheWritePointerAndWraps) {
     if (fetched == 10) {
       std::vector<int> slots;
       for (const auto& r : server.requests()) {
-        if (r.command == 19) slots.push_back(r.args[0] * 256 + r.args[1]);
+        if (r.command == 19) slots.push_back(r.args.at(0) * 256 + r.args.at(1));
       }
       EXPECT_EQ(slots, (std::vector<int>{95, 96, 97, 98, 99, 0, 1, 2, 3, 4}));
     }
@@ -170,6 +186,7 @@ TEST(DownloadRun, LegacyReloadCountsNoFurtherThanTheLastBlockThatCanBeAsked) {
   l.host.dialogs.answer("2147483647");
   // The status says nothing is new; the reload asks for more blocks than exist.
   EXPECT_EQ(l.run(), kExitNoComms);
+  ASSERT_FALSE(l.host.window.event_history().empty());
   EXPECT_EQ(l.host.window.event_history().back(), "Loading reading 32704/32704");
 }
 
@@ -185,7 +202,7 @@ TEST(DownloadRun, LinkLostMidDownloadKeepsTheStoreAndSaysNoComms) {
   EXPECT_EQ(l.dump_lines().size(), 1U + 6 * 4);
   EXPECT_EQ(server.clear_count(), 0);
   EXPECT_TRUE(server.clock_sets().empty());
-  EXPECT_EQ(l.message_titles(), std::vector<std::string>{"NO COMMS"});
+  ASSERT_EQ(l.message_titles(), std::vector<std::string>{"NO COMMS"});
   EXPECT_EQ(l.host.dialogs.messages()[0].text,
             "The data download could not be completed. The communications to the server has "
             "been lost.");

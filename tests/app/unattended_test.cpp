@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "session/exit_status.h"
-#include "sim/legacy_server.h"
 #include "tests/app/launch_fixture.h"
 
 namespace tavric {
@@ -76,27 +75,6 @@ TEST(Unattended, ModemDialogueFailuresEndWithStatus3) {
   EXPECT_EQ(wrong_pin.run(), kExitModemFailed);
   const auto& commands = refusing.modem.commands();
   EXPECT_EQ(std::count(commands.begin(), commands.end(), "AT+CPIN=\"1111\""), 1);
-}
-
-TEST(Unattended, LostLinkAndFailedOutputKeepTheStore) {
-  OptionLaunch lost;
-  lost.options.unattended = true;
-  sim::LegacyServer::Config c;
-  c.records = runtest::clean_records(4 * 10);
-  c.faults.dies_after = 3 + 4;
-  sim::LegacyServer legacy(c);
-  lost.host.line.attach(1, legacy);
-  EXPECT_EQ(lost.run(), kExitNoComms);
-  EXPECT_EQ(legacy.clear_count(), 0);
-
-  OptionLaunch full;
-  full.options.unattended = true;
-  full.host.files.fail("write", "Tavric Probe Data.csv", std::errc::no_space_on_device);
-  sim::V5Server v5(v5_with(8));
-  full.host.line.attach(1, v5);
-  EXPECT_EQ(full.run(), kExitOutputFailed);
-  EXPECT_EQ(v5.new_readings(), 8);
-  EXPECT_TRUE(full.trace.has("store kept: cannot write"));
 }
 
 TEST(OptionsWithAPerson, OptionsAnswerTheirPromptsAndThePersonTheRest) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/run_control.h"
+#include "qt/indicator_art.h"
 #include "qt/main_window.h"
 #include "session/feedback.h"
 #include "session/session.h"
@@ -41,6 +42,26 @@ TEST(MainWindow, ShowsItsIndicatorsAndRendersAFinishedWindow) {
   SetProgress(s, 250);
   EXPECT_EQ(window.event_line()->text(), "Loading reading 37/100");
   EXPECT_EQ(window.progress_bar()->value(), 37);
+
+  // The bar is drawn filled for 37 % of its width: its empty colour starts there.
+  const QImage bar = window.progress_bar()->grab().toImage();
+  const int y = bar.height() / 2;
+  const QColor empty = bar.pixelColor(bar.width() - 3, y);
+  int filled = 2;
+  while (filled < bar.width() && bar.pixelColor(filled, y) != empty) ++filled;
+  EXPECT_NEAR(static_cast<double>(filled) / bar.width(), 0.37, 0.03);
+
+  // The animation shows its fourth frame.
+  const QLabel* animation = nullptr;
+  for (const QLabel* label : window.findChildren<QLabel*>()) {
+    if (label->pixmap().deviceIndependentSize() == QSizeF(60, 21)) animation = label;
+  }
+  ASSERT_NE(animation, nullptr);
+  const auto frame = [&](int n) {
+    return qt::dump_frame(n, QSize(60, 21), window.devicePixelRatioF()).toImage();
+  };
+  EXPECT_TRUE(animation->pixmap().toImage() == frame(4));
+  EXPECT_FALSE(frame(4) == frame(3));
 
   const QImage shot = window.grab().toImage();
   EXPECT_EQ(shot.width(), window.width() * shot.devicePixelRatio());

@@ -28,7 +28,7 @@ struct DamagedStream {
   std::vector<int> repaired_slots() const {
     std::vector<int> slots;
     for (const auto& r : server->requests()) {
-      if (r.command == 19) slots.push_back(r.args[0] * 256 + r.args[1]);
+      if (r.command == 19) slots.push_back(r.args.at(0) * 256 + r.args.at(1));
     }
     return slots;
   }

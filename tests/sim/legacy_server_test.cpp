@@ -48,6 +48,7 @@ TEST(LegacyServer, WholeProtocol) {
   const Bytes set_time = {0x5E, 0xFF, 0xFF, 0xFF, 0x0E, 0x00, 0x0C, 0xFE, 0x0D,
                           0x1E, 0x05, 0x04, 0x45, 0x5F, 0x00, 0x00, 0x00};
   ASSERT_TRUE(legacy_reply_ok(transact(host, set_time)));
+  ASSERT_EQ(server.clock_sets().size(), 2u);
   EXPECT_EQ(server.clock_sets().back(), (tavric::LocalDateTime{2012, 3, 4, 13, 30, 5}));
   r = transact(host, legacy_request(11));
   ASSERT_TRUE(legacy_reply_ok(r));
@@ -64,8 +65,10 @@ TEST(LegacyServer, WholeProtocol) {
 
   ASSERT_TRUE(legacy_reply_ok(transact(host, legacy_request(3))));
   r = transact(host, legacy_request(1));
+  ASSERT_TRUE(legacy_reply_ok(r));
   EXPECT_EQ(r[7] * 256 + r[8], 0);
   r = transact(host, legacy_request(0, 0, 64));
+  ASSERT_EQ(r.size(), 142u);
   EXPECT_EQ(r[11], 255);
   EXPECT_EQ(server.clear_count(), 1);
 
