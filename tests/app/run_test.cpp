@@ -131,25 +131,6 @@ TEST(DownloadRun, NoServerEndsWhenTheUserGivesUp) {
   }
 }
 
-TEST(DownloadRun, NothingNewAndNoReloadStillSetsClockAndClears) {
-  for (std::optional<std::string> answer :
-       {std::optional<std::string>("0"), std::optional<std::string>()}) {
-    Launch l;
-    auto c = v5_config(20);
-    c.read_pointer = c.write_pointer;  // nothing new
-    sim::V5Server server(c);
-    l.host.line.attach(1, server);
-    l.host.dialogs.answer(answer);
-    EXPECT_EQ(l.run(), kExitCompleted);
-    ASSERT_EQ(l.host.dialogs.prompts().size(), 1U);
-    EXPECT_EQ(l.host.dialogs.prompts()[0].title, "No Readings");
-    EXPECT_FALSE(std::filesystem::exists(l.host.output_dir / "Tavric Dumps"));
-    EXPECT_FALSE(std::filesystem::exists(l.host.output_dir / "Tavric Probe Data.csv"));
-    EXPECT_EQ(server.clock_sets().size(), 1U);
-    EXPECT_EQ(server.clear_count(), 1);
-  }
-}
-
 // A reload counts back from the write pointer, wrapping round the store's start; one of
 // the store's size or more fetches all it holds, the 99 slots that end just before the
 // write pointer.
@@ -206,18 +187,6 @@ TEST(DownloadRun, LinkLostMidDownloadKeepsTheStoreAndSaysNoComms) {
   EXPECT_EQ(l.host.dialogs.messages()[0].text,
             "The data download could not be completed. The communications to the server has "
             "been lost.");
-}
-
-TEST(DownloadRun, LostBlocksKeepTheStoreEvenWhenTheSpeedRequestAnswersAgain) {
-  Launch l;
-  l.host.settings.set("Speed", "1");
-  sim::LegacyServer::Config c;
-  c.records = clean_records(4 * 10);
-  c.faults.silent = {7, 8, 9, 10};  // block 3 unanswered through a whole cycle
-  sim::LegacyServer server(c);
-  l.host.line.attach(1, server);
-  l.run();
-  EXPECT_EQ(server.clear_count(), 0);
 }
 
 TEST(DownloadRun, UnwritableOutputKeepsTheStoreAndSaysWhy) {

@@ -59,16 +59,6 @@ TEST(ModemRun, SimWithoutPinAndAModemThatWakesLate) {
   EXPECT_EQ(rig.launch.host.dialogs.prompts()[0].title, "Cell Number");
 }
 
-TEST(ModemRun, PinOfAnotherLengthSendsNothing) {
-  sim::CellModem::Config mc;
-  mc.pin = "1111";
-  ModemRig rig(mc);
-  rig.launch.host.dialogs.answer("12345");
-  rig.launch.host.dialogs.answer("");  // no number: the program ends
-  EXPECT_EQ(rig.launch.run(), kExitModemFailed);
-  for (const auto& c : rig.modem->commands()) EXPECT_NE(c.rfind("AT+CPIN=", 0), 0U) << c;
-}
-
 TEST(ModemRun, FailedDialsHangUpAndShowTheModemsReply) {
   using enum sim::CellModem::DialResult;
   for (const auto& [result, reply] :

@@ -43,19 +43,6 @@ TEST(V5Exchange, StatusClearingAndClockAgainstTheServer) {
   EXPECT_EQ(u.s.LoggerDate, (LocalDateTime{2000, 1, 1}));
 }
 
-// A faulty reply is dropped and asked for again, also one behind a false start byte in
-// line noise. A reply from another unit's address answers a request for any unit (FF FF).
-TEST(V5Exchange, ServerFaultsCostAnAttemptButAnyUnitMayAnswer) {
-  for (const auto& [fault, requests] :
-       {std::pair{"wrong-echo=1", 2U}, {"noise=1", 2U}, {"foreign-address=1", 1U}}) {
-    sim::V5Server server(with_fault<sim::V5Server::Config>(fault));
-    Bench b(&server);
-    v5ClearReadings(b.s);
-    EXPECT_FALSE(b.s.NoComms) << fault;
-    EXPECT_EQ(server.requests().size(), requests) << fault;
-  }
-}
-
 TEST(V5Exchange, SilentServerCostsFourWaits) {
   for (int modem : {0, 1}) {
     Bench b;

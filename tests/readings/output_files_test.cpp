@@ -61,27 +61,19 @@ TEST_F(OutputFiles, HeadersOnceAndRotationByCopying) {
   for (int i = 1; i < 100; ++i) EXPECT_EQ(Read(Dump(i)), std::to_string(i - 1));
 }
 
-// Each file is synced before it is closed, and the first failure names its file; the
-// other file is still written.
-TEST(OutputFileFaults, TheFirstFailureIsRecordedAndTheRunGoesOn) {
-  const struct {
-    std::vector<std::pair<const char*, const char*>> faults;  // operation, file
-    const char* named;
-  } cases[] = {
-      {{{"open", "Dump00"}, {"sync", "Probe Data"}}, "Tavric Dumps/Dump00.csv"},
-      {{{"sync", "Dump00"}}, "Tavric Dumps/Dump00.csv"},
-      {{{"sync", "Probe Data"}}, kProbeDataFile},
-  };
-  for (const auto& c : cases) {
-    testhost::TestHost host;
-    Session s{host.platform};
-    for (const auto& [op, file] : c.faults) host.files.fail(op, file, std::errc::permission_denied);
-    PrepareOutputFiles(s);
-    WriteDump(s, "1\r\n");
-    WriteProbe(s, "1\r\n");
-    CloseOutputFiles(s);
-    EXPECT_EQ(s.OutputFault, (host.output_dir / c.named).string() + ": Permission denied");
-    EXPECT_EQ(host.read_output(kProbeDataFile), kProbeHeader + "1\r\n");
+TEST_F(OutputFiles, TheFirstFailureIsRecordedAndTheRunGoesOn) {
+  host.files.fail("open", "Dump00", std::errc::permission_denied);
+  host.files.fail("sync", "Probe Data", std::errc::no_space_on_device);
+  Run("1\r\n");
+  EXPECT_EQ(s.OutputFault, Dump(0).string() + ": Permission denied");
+  EXPECT_EQ(Read(host.output_dir / kProbeDataFile), kProbeHeader + "1\r\n");
+  // Each file is synced before it is closed: a failing sync alone is recorded too.
+  for (const fs::path& file : {Dump(0), host.output_dir / kProbeDataFile}) {
+    host.files.clear_faults();
+    host.files.fail("sync", file.filename().string());
+    s.OutputFault.clear();
+    Run();
+    EXPECT_EQ(s.OutputFault, file.string() + ": Input/output error");
   }
 }
 

@@ -9,25 +9,12 @@
 namespace tavric::robustness {
 namespace {
 
-int total_runs = 0;
-std::size_t total_violations = 0;
-
-// Prints the count of the whole matrix once every test has run.
-struct MatrixTotal : ::testing::Environment {
-  void TearDown() override {
-    std::printf("[ matrix   ] total: %d runs, %zu violations\n", total_runs, total_violations);
-  }
-};
-const auto* const kTotal = ::testing::AddGlobalTestEnvironment(new MatrixTotal);
-
 // Runs scenarios, keeps count, and collects every broken invariant with its scenario.
 struct Matrix {
   explicit Matrix(const char* name) : name(name) {}
   ~Matrix() {
     std::printf("[ matrix   ] %s: %d runs, %zu violations, %d kept the store\n", name, runs,
                 violations.size(), kept);
-    total_runs += runs;
-    total_violations += violations.size();
   }
 
   Outcome add(const Scenario& sc, const std::string& label) {

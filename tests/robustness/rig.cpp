@@ -80,34 +80,7 @@ bool whole_lines(const std::string& text, std::vector<std::string>& lines) {
   return true;
 }
 
-// When the server took in its first clearing request that it answered.
-std::optional<MonoTime> cleared_at(const std::vector<sim::ReceivedRequest>& requests, int clear) {
-  for (const auto& r : requests) {
-    if (r.command == clear && r.answered) return r.at;
-  }
-  return std::nullopt;
-}
-
-// Every output file the run wrote was synced after its last write, before the clearing.
-std::string check_durable(const StepFaultFiles& files, const std::vector<fs::path>& outputs,
-                          MonoTime cleared) {
-  for (const fs::path& file : outputs) {
-    const auto it = files.durable_at.find(file.string());
-    if (it == files.durable_at.end()) continue;
-    if (!it->second) return "store cleared while " + file.filename().string() + " was not synced";
-    if (*it->second > cleared) {
-      return "store cleared before " + file.filename().string() + " was synced";
-    }
-  }
-  return {};
-}
-
 }  // namespace
-
-void StepFaultFiles::synced(const std::string& path) {
-  auto it = durable_at.find(path);
-  if (it != durable_at.end() && !it->second) it->second = clock_.monotonic();
-}
 
 bool StepFaultFiles::next_fails() {
   ++steps_;
@@ -193,21 +166,9 @@ std::string GivingUpDialogs::prompt(const std::string& title, const std::string&
 }
 
 const char* path_name(Path p) {
-  switch (p) {
-    case Path::LegacyLo:
-      return "legacy Lo";
-    case Path::LegacyHi:
-      return "legacy Hi";
-    case Path::V5Lo:
-      return "v5 Lo";
-    case Path::V5Hi:
-      return "v5 Hi";
-    case Path::ModemLo:
-      return "modem Lo";
-    case Path::ModemHi:
-      return "modem Hi";
-  }
-  return "?";
+  static const char* const names[] = {"legacy Lo", "legacy Hi", "v5 Lo",
+                                      "v5 Hi",     "modem Lo",  "modem Hi"};
+  return names[static_cast<int>(p)];
 }
 
 std::vector<sim::Record> store_records(Path path, int store) {
@@ -288,8 +249,20 @@ Outcome run(const Scenario& sc) {
   const fs::path probe = out_dir / "Tavric Probe Data.csv";
   out.violation = check_invariant(at->second, files.files[dump.string()],
                                   files.files[probe.string()], out.cleared);
-  const auto clear = legacy ? cleared_at(legacy->requests(), 3) : cleared_at(v5->requests(), 9);
-  if (out.violation.empty() && clear) out.violation = check_durable(files, {dump, probe}, *clear);
+  // The files written must have been synced after their last write when the server took
+  // in the clearing request it answered.
+  const int clear = legacy ? 3 : 9;
+  for (const auto& r : legacy ? legacy->requests() : v5->requests()) {
+    if (r.command != clear || !r.answered) continue;
+    for (const fs::path& file : {dump, probe}) {
+      const auto it = files.durable_at.find(file.string());
+      if (it == files.durable_at.end() || (it->second && *it->second <= r.at)) continue;
+      if (out.violation.empty()) {
+        out.violation = "store cleared before " + file.filename().string() + " was synced";
+      }
+    }
+    break;
+  }
   return out;
 }
 

@@ -30,7 +30,9 @@ class StepFaultFiles : public FileSystem {
   // For each file written: when a sync made its last write durable, or nothing.
   std::map<std::string, std::optional<MonoTime>> durable_at;
   void wrote(const std::string& path) { durable_at[path].reset(); }
-  void synced(const std::string& path);
+  void synced(const std::string& path) {
+    if (auto& at = durable_at[path]; !at) at = clock_.monotonic();
+  }
   // Counts one step; true when it is to fail.
   bool next_fails();
 
