@@ -62,6 +62,13 @@ SIZE text_size(HFONT font, const wchar_t* text) {
   return size;
 }
 
+std::wstring window_text(HWND control) {
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
 void replace_font(HFONT& font, HFONT with) {
   if (font) ::DeleteObject(font);
   font = with;
@@ -110,7 +117,8 @@ void MainWindow::create_controls() {
   image1_ = child(hwnd_, L"STATIC", nullptr, SS_OWNERDRAW);
   image2_ = child(hwnd_, L"STATIC", nullptr, SS_OWNERDRAW);
   // The event line lies under the speed option, as designed; its texts are short.
-  lbl_ = child(hwnd_, L"STATIC", L"Connecting, please wait ...", SS_LEFT | SS_NOPREFIX);
+  // Drawn by the window: the rule under the title runs through the top of its box.
+  lbl_ = child(hwnd_, L"STATIC", L"Connecting, please wait ...", SS_OWNERDRAW);
   label2_ = child(hwnd_, L"STATIC", nullptr, SS_SUNKEN);
   pgb_ = child(hwnd_, PROGRESS_CLASSW, nullptr, 0);
   ::SendMessageW(pgb_, PBM_SETRANGE32, 0, 100);
@@ -170,7 +178,6 @@ void MainWindow::lay_out() {
   place(image1_, twips_rect(0, 60, 675, 765));
   place(image2_, twips_rect(660, 0, 2520, 360));
   place(lbl_, twips_rect(720, 360, 5955, 225));
-  set_font(lbl_, event_font_);
   place(label2_, twips_rect(720, 555, 2940, 225));
   place(pgb_, twips_rect(750, 570, 2895, 195));
   for (int i = 0; i < 2; ++i) place(led_[i], twips_rect(i == 0 ? 3750 : 4020, 540, 225, 225));
@@ -281,6 +288,23 @@ void MainWindow::paint_rules(HDC dc) {
   ::DeleteObject(pen);
 }
 
+void MainWindow::draw_event_line(HDC dc, const RECT& box) {
+  // The part of the title's rule that lies in the box, then the text at its top.
+  HPEN pen = ::CreatePen(PS_SOLID, std::max(1, px(15)), RGB(160, 170, 180));
+  HGDIOBJ old_pen = ::SelectObject(dc, pen);
+  ::MoveToEx(dc, 0, px(375) - px(360), nullptr);
+  ::LineTo(dc, px(3180) - px(720), px(375) - px(360));
+  ::SelectObject(dc, old_pen);
+  ::DeleteObject(pen);
+  const std::wstring text = window_text(lbl_);
+  HGDIOBJ old_font = ::SelectObject(dc, event_font_);
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+  RECT area = box;
+  ::DrawTextW(dc, text.c_str(), -1, &area, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+  ::SelectObject(dc, old_font);
+}
+
 void MainWindow::draw_item(const DRAWITEMSTRUCT& item) {
   const int w = item.rcItem.right - item.rcItem.left;
   const int h = item.rcItem.bottom - item.rcItem.top;
@@ -308,6 +332,7 @@ void MainWindow::draw_item(const DRAWITEMSTRUCT& item) {
     }
   }
   if (item.hwndItem == image2_) draw_title_banner(dc, all, font_face_.c_str());
+  if (item.hwndItem == lbl_) draw_event_line(dc, all);
   ::BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, w, h, dc, 0, 0, SRCCOPY);
   ::SelectObject(dc, old);
   ::DeleteObject(bitmap);
@@ -316,6 +341,7 @@ void MainWindow::draw_item(const DRAWITEMSTRUCT& item) {
 
 void MainWindow::set_event_text(const std::string& text) {
   ::SetWindowTextW(lbl_, to_utf16(text).c_str());
+  ::InvalidateRect(lbl_, nullptr, FALSE);
 }
 
 void MainWindow::show_led(int index, LedColour colour) {

@@ -65,6 +65,7 @@ class MainWindow : public Window {
   void lay_out();
   void paint_rules(HDC dc);
   void draw_item(const DRAWITEMSTRUCT& item);
+  void draw_event_line(HDC dc, const RECT& box);
   void begin_close();
   int px(int twips) const;
   RECT twips_rect(int left, int top, int width, int height) const;

@@ -177,12 +177,12 @@ same_files() {
   done
 }
 
-# snap FILE: a PNG of the Windows program's window.
+# snap FILE [TITLE]: a PNG of the shown window titled TITLE (the main window by default).
 snap() {
-  local id X Y WIDTH HEIGHT
-  id=$(timeout 20 xdotool search --sync --onlyvisible --name "^$wine_title\$" 2>/dev/null | head -n 1)
-  [ -n "$id" ] || fail "no window titled \"$wine_title\""
+  local id
+  id=$(timeout 30 xdotool search --sync --onlyvisible --name "^${2:-$wine_title}\$" 2>/dev/null |
+    head -n 1)
+  [ -n "$id" ] || fail "no window titled \"${2:-$wine_title}\""
   sleep 0.3
-  eval "$(xdotool getwindowgeometry --shell "$id")"
-  import -window root -crop "${WIDTH}x${HEIGHT}+$X+$Y" +repage "$1" || fail "no screenshot $1"
+  import -window "$id" "$1" || fail "no screenshot $1"
 }
