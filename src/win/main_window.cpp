@@ -25,6 +25,8 @@ constexpr UINT kTimerIntervalMs = 150;
 // How often, at most, yield() lets the window handle its pending events (and so
 // repaint): 50 times a second, quicker than anyone can see or click.
 constexpr auto kYieldInterval = std::chrono::milliseconds(20);
+// The shortest time between two immediate paintings: one frame of a 60 Hz screen.
+constexpr auto kPaintInterval = std::chrono::milliseconds(16);
 enum ControlId { kIdLo = 101, kIdHi = 102 };
 
 HWND child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id = 0) {
@@ -340,8 +342,23 @@ void MainWindow::draw_item(const DRAWITEMSTRUCT& item) {
 }
 
 void MainWindow::set_event_text(const std::string& text) {
+  // The same text again (a bulk stream's line is set for every frame) is no change.
+  if (text == event_text_) return;
+  event_text_ = text;
   ::SetWindowTextW(lbl_, to_utf16(text).c_str());
   ::InvalidateRect(lbl_, nullptr, FALSE);
+}
+
+void MainWindow::paint_now(HWND control) {
+  // A change is painted at once, so that it shows while the run is busy on the line,
+  // but not more often than a screen shows pictures: a change within a frame of the
+  // last painting is left to the next handling of the window's messages.
+  ::InvalidateRect(control, nullptr, FALSE);
+  const auto now = std::chrono::steady_clock::now();
+  if (now - last_paint_ >= kPaintInterval) {
+    ::UpdateWindow(control);
+    last_paint_ = now;
+  }
 }
 
 void MainWindow::show_led(int index, LedColour colour) {
@@ -350,17 +367,18 @@ void MainWindow::show_led(int index, LedColour colour) {
   // needs no repaint.
   if (led_state_[index] == colour) return;
   led_state_[index] = colour;
-  ::InvalidateRect(led_[index], nullptr, FALSE);
-  ::UpdateWindow(led_[index]);
+  paint_now(led_[index]);
 }
 
 void MainWindow::show_dump_frame(int frame) {
+  if (frame < 1 || frame > 10 || frame == frame_) return;
   frame_ = frame;
-  ::InvalidateRect(img_dumping_, nullptr, FALSE);
-  ::UpdateWindow(img_dumping_);
+  paint_now(img_dumping_);
 }
 
 void MainWindow::set_progress(int percent) {
+  if (percent == progress_) return;
+  progress_ = percent;
   ::SendMessageW(pgb_, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 

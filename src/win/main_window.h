@@ -67,6 +67,7 @@ class MainWindow : public Window {
   void draw_item(const DRAWITEMSTRUCT& item);
   void draw_event_line(HDC dc, const RECT& box);
   void begin_close();
+  void paint_now(HWND control);
   int px(int twips) const;
   RECT twips_rect(int left, int top, int width, int height) const;
 
@@ -88,10 +89,13 @@ class MainWindow : public Window {
   std::wstring font_face_;
   LedColour led_state_[2] = {LedColour::Off, LedColour::Off};
   int frame_ = 1;
+  int progress_ = 0;
+  std::string event_text_ = "Connecting, please wait ...";
   int dpi_ = 96;
   bool closed_ = false;
   bool timer_running_ = false;
   std::chrono::steady_clock::time_point last_pump_{};
+  std::chrono::steady_clock::time_point last_paint_{};
 };
 
 }  // namespace tavric::win
