@@ -10,6 +10,16 @@ source "$(dirname "$0")/wine_lib.sh"
 
 wine_setup "$@"
 started=$SECONDS
+
+# A program with a window and no console writes to the handles it is given: a bad value
+# is told on standard error with status 64, the version on standard output, through a pipe.
+"$wine" "$exe" --speed fast >"$work/usage.out" 2>"$work/usage.err"
+status=$?
+[ "$status" -eq 64 ] || fail "bad value: status $status, expected 64"
+[ "$(head -n 1 "$work/usage.err")" = "probe-server-dump: --speed: 'fast' is neither lo nor hi" ] ||
+  fail "bad value: first line of standard error: $(head -n 1 "$work/usage.err")"
+[ "$("$wine" "$exe" --version | cat)" = "probe-server-dump $(sed -n 's/^project(.* VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")" ] ||
+  fail "--version through a pipe"
 records=(--records realistic --seed 11 --clock '2026-03-01 09:00:00')
 
 # both NAME SIM-OPTIONS -- DUMP-OPTIONS: the same run on Linux and under Wine.
