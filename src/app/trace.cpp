@@ -1,6 +1,7 @@
 #include "app/trace.h"
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -37,9 +38,17 @@ void Trace::note(const std::string& text) {
   if (!out_) return;
   const auto ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(clock_.monotonic() - start_).count();
+  // The milliseconds right-aligned in seven places, then the text on one line.
   char stamp[24];
-  std::snprintf(stamp, sizeof stamp, "%7lld ", static_cast<long long>(ms));
-  *out_ << stamp << one_line(text) << '\n';
+  const auto end = std::to_chars(stamp, stamp + sizeof stamp, static_cast<long long>(ms)).ptr;
+  const auto width = static_cast<std::size_t>(end - stamp);
+  if (width < 7) *out_ << std::string_view("       ", 7 - width);
+  *out_ << std::string_view(stamp, width) << ' ';
+  if (text.find_first_of("\r\n") == std::string::npos) {
+    *out_ << text << '\n';
+  } else {
+    *out_ << one_line(text) << '\n';
+  }
   if (!*out_) give_up("cannot be written");
 }
 

@@ -44,13 +44,11 @@ std::string printable(std::string_view text) {
 }  // namespace
 
 std::string hex_bytes(ByteView bytes) {
-  std::string out;
-  out.reserve(bytes.size() * 3);
-  for (const Byte b : bytes) {
-    char pair[4];
-    std::snprintf(pair, sizeof pair, "%02X", b);
-    if (!out.empty()) out += ' ';
-    out += pair;
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out(bytes.empty() ? 0 : bytes.size() * 3 - 1, ' ');
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    out[3 * i] = kDigits[bytes[i] >> 4];
+    out[3 * i + 1] = kDigits[bytes[i] & 0x0F];
   }
   return out;
 }

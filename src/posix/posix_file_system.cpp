@@ -15,8 +15,8 @@ std::error_code last_error() {
   return {errno, std::generic_category()};
 }
 
-// Writes go straight to the descriptor in whole pieces, so that a crash leaves at
-// most the lines written so far; a line is handed over in as few writes as possible.
+// Whole lines go to the descriptor in batches of up to 64 KiB, so that a crash leaves
+// whole lines only and a long download costs a system call per batch, not per line.
 class PosixTextFile : public TextFile {
  public:
   explicit PosixTextFile(int fd) : fd_(fd) {}
@@ -25,9 +25,9 @@ class PosixTextFile : public TextFile {
   std::error_code write(std::string_view text) override {
     if (fd_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
     buffer_.append(text);
-    // Hand complete lines to the system; keep a partial line until it is finished.
+    if (buffer_.size() < kBatch) return {};
+    // Hand the complete lines to the system; keep a partial line until it is finished.
     const auto end = buffer_.rfind('\n');
-    if (end == std::string::npos && buffer_.size() < kMaxPending) return {};
     const std::size_t n = end == std::string::npos ? buffer_.size() : end + 1;
     return flush_bytes(n);
   }
@@ -48,7 +48,7 @@ class PosixTextFile : public TextFile {
   }
 
  private:
-  static constexpr std::size_t kMaxPending = 1 << 16;
+  static constexpr std::size_t kBatch = 1 << 16;
 
   std::error_code flush_bytes(std::size_t n) {
     std::size_t done = 0;
@@ -58,15 +58,17 @@ class PosixTextFile : public TextFile {
         if (errno == EINTR) continue;
         const std::error_code e = last_error();
         // A write that fails part way (a disk that fills up in the middle of a line) is
-        // cut back to where the file ended before this flush, so no half line stays in
-        // the file, and the lines stay pending whole. That place is worked out only
-        // here, from the end less what this flush wrote: asking for it before every
-        // flush cost a system call for each line.
+        // cut back to the end of the last whole line it wrote, so no half line stays in
+        // the file and the rest stays pending whole. That place is worked out only here,
+        // from the end less what this flush wrote: asking for it before every flush
+        // would cost a system call each time.
+        const std::size_t last_end = done == 0 ? std::string::npos : buffer_.rfind('\n', done - 1);
+        const std::size_t whole = last_end == std::string::npos ? 0 : last_end + 1;
         const off_t end = ::lseek(fd_, 0, SEEK_END);
-        const off_t before = end - static_cast<off_t>(done);
-        const bool cut_back = done == 0 || (end >= 0 && ::ftruncate(fd_, before) == 0 &&
-                                            ::lseek(fd_, before, SEEK_SET) == before);
-        if (!cut_back) buffer_.erase(0, done);
+        const off_t keep = end - static_cast<off_t>(done) + static_cast<off_t>(whole);
+        const bool cut_back = done == whole || (end >= 0 && ::ftruncate(fd_, keep) == 0 &&
+                                                ::lseek(fd_, keep, SEEK_SET) == keep);
+        buffer_.erase(0, cut_back ? whole : done);
         return e;
       }
       done += static_cast<std::size_t>(w);

@@ -95,6 +95,9 @@ FrmProbeServerDump::FrmProbeServerDump(QWidget* parent) : QWidget(parent) {
   label1_->setFont(small);
   label1_->setStyleSheet(QStringLiteral("color: #555;"));
 
+  text_timer_.setSingleShot(true);
+  connect(&text_timer_, &QTimer::timeout, this, [this] { show_event_text(); });
+
   tmr_.setInterval(150);
   connect(&tmr_, &QTimer::timeout, this, [this] { tmr_Timer(); });
   tmr_.start();
@@ -125,7 +128,18 @@ void FrmProbeServerDump::set_event_text(const std::string& text) {
   // The same text again (a bulk stream's line is set for every frame) is no change.
   if (text == event_text_) return;
   event_text_ = text;
-  lbl_->setText(QString::fromStdString(text));
+  // A bulk stream changes the line for every frame, faster than a screen shows: the
+  // label takes the newest text at most once a screen frame.
+  if (!since_text_.isValid() || since_text_.hasExpired(kPaintIntervalMs)) {
+    show_event_text();
+  } else if (!text_timer_.isActive()) {
+    text_timer_.start(kPaintIntervalMs);
+  }
+}
+
+void FrmProbeServerDump::show_event_text() {
+  lbl_->setText(QString::fromStdString(event_text_));
+  since_text_.start();
 }
 
 void FrmProbeServerDump::paint_now(QWidget* widget) {

@@ -56,6 +56,7 @@ class FrmProbeServerDump : public QWidget, public tavric::Window {
   void tmr_Timer();
   const QPixmap& lamp_picture(LedColour colour);
   void paint_now(QWidget* widget);
+  void show_event_text();
 
   QRadioButton* opt_speed_[2];
   QLabel* label3_;
@@ -75,6 +76,8 @@ class FrmProbeServerDump : public QWidget, public tavric::Window {
   QPixmap dump_frames_[10];  // drawn for frames_dpr_
   qreal frames_dpr_ = 0;
   std::string event_text_ = "Connecting, please wait ...";
+  QElapsedTimer since_text_;   // since the label last took a text
+  QTimer text_timer_;          // brings the newest text to the label later
   QElapsedTimer since_paint_;  // since a change was last painted at once
   bool closed_ = false;
   QElapsedTimer since_events_;  // since yield() last let the window handle its events

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <iterator>
+#include <optional>
 
 namespace tavric {
 namespace {
@@ -52,11 +55,36 @@ void increment(std::string& digits) {
   digits.insert(digits.begin(), '1');
 }
 
+// |value| × 10^decimals rounded to a whole number, halves away from zero, worked out
+// exactly in integers: a float is m × 2^e with m below 2^24, so for a few decimals the
+// product fits 64 bits. Nothing when it would not (many decimals, a huge value).
+std::optional<std::uint64_t> scaled_exactly(float value, std::size_t decimals) {
+  constexpr std::uint64_t kPowers[] = {1, 10, 100, 1000, 10000};
+  if (decimals >= std::size(kPowers)) return std::nullopt;
+  int exponent = 0;
+  const double fraction = std::frexp(std::fabs(static_cast<double>(value)), &exponent);
+  const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 24));  // exact
+  const std::uint64_t scaled = mantissa * kPowers[decimals];                   // below 2^38
+  const int shift = exponent - 24;
+  if (shift >= 0) {
+    if (shift > 20) return std::nullopt;
+    return scaled << shift;
+  }
+  const int k = -shift;
+  if (k > 62) return 0;  // below a half
+  const std::uint64_t whole = scaled >> k;
+  const std::uint64_t rest = scaled & ((std::uint64_t{1} << k) - 1);
+  return whole + (rest >= (std::uint64_t{1} << (k - 1)) ? 1 : 0);
+}
+
 }  // namespace
 
 std::string FormatNumber(float value, std::string_view pattern) {
   const Picture p = parse(pattern);
   if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf");
+  if (const auto scaled = scaled_exactly(value, p.decimals)) {
+    return lay_out(std::to_string(*scaled), p, value < 0);
+  }
   // Every float has a finite decimal expansion (at most 149 places); with it in full
   // the rounding is decided on the float's own value, and a tie is exact: the first
   // dropped digit is 5 or more exactly when the value rounds away from zero.
