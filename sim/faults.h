@@ -12,7 +12,7 @@ struct FaultPlan {
   std::set<int> silent;               // requests that get no reply at all
   std::set<int> noise;                // replies after line noise that holds a false start byte
   std::set<int> bad_check;            // replies with a wrong checksum (legacy) or CRC (v5)
-  std::set<int> status_0;             // sound replies with status 0 instead of 1
+  std::set<int> status_0;             // requests refused: not carried out, status 0
   std::set<int> bad_end;              // legacy replies whose last byte is not the end byte
   std::set<int> wrong_echo;           // v5 replies that echo another command
   std::set<int> foreign_address;      // v5 replies from another unit's address

@@ -14,7 +14,6 @@ constexpr int kSlowBaud = 9600;
 // everything after the start byte, end byte; damaged as the fault plan says for
 // request `number`.
 Bytes legacy_frame(const Bytes& data, bool ok, const FaultPlan& plan, int number) {
-  ok = ok && plan.status_0.count(number) == 0;
   Bytes f = {0x5E, 0x00, 0x00, 0x01, static_cast<Byte>(data.size() + 9), ok ? Byte{1} : Byte{0}};
   f.insert(f.end(), data.begin(), data.end());
   int sum = 0;
@@ -95,7 +94,9 @@ void LegacyServer::handle(const ParsedRequest& request, MonoTime at) {
   data[0] = static_cast<Byte>(request.command);
   int new_baud = 0;
   const LocalDateTime now = clock_at(at);
-  switch (request.command) {
+  // A refused request is not carried out: it is answered as one not understood.
+  const bool refused = sender_.plan().status_0.count(entry.number) != 0;
+  switch (refused ? -1 : request.command) {
     case 0: {
       int block = a.size() >= 2 ? a[0] * 256 + a[1] : 0;
       if (sender_.plan().wrong_block.count(entry.number) != 0) block -= 1;

@@ -28,7 +28,6 @@ void put16(Bytes& out, int v) {
 Bytes v5_frame(std::array<Byte, 2> address, int command, const Bytes& data, bool ok,
                const FaultPlan& plan, int number) {
   const auto planned = [&](const std::set<int>& requests) { return requests.count(number) != 0; };
-  ok = ok && !planned(plan.status_0);
   if (planned(plan.wrong_echo)) command ^= 0x40;
   if (planned(plan.foreign_address)) address = {Byte(address[0] ^ 0x5A), Byte(address[1] ^ 0x5A)};
   Bytes f = {0x5E,
@@ -111,7 +110,9 @@ void V5Server::handle(const ParsedRequest& request, MonoTime at) {
   Bytes data;
   int stream_from = -1;
   int stream_count = 0;
-  switch (request.command) {
+  // A refused request is not carried out: it is answered as one not understood.
+  const bool refused = sender_.plan().status_0.count(entry.number) != 0;
+  switch (refused ? -1 : request.command) {
     case kStatus: {
       ok = a.size() == 1;
       data = {0x05, 0x01, config_.address[0], config_.address[1]};
