@@ -373,19 +373,26 @@ def count_dump_lines(out):
         return None
 
 
+REFERENCE_KINDS = {
+    # kind: (simulator options, the program's case it stands beside)
+    "v5-bulk": (["--generation", "v5", "--readings", "1000", "--buffer-size", "2000"], "v5-hi"),
+    "v5": (["--generation", "v5", "--readings", "200", "--buffer-size", "2000"], "v5-lo"),
+    "legacy": (["--generation", "legacy", "--readings", "800"], "legacy-hi"),
+}
+
+
 def run_reference(build, runs, keep):
     """The rig's own floor: the bench's minimal client, with no window, trace or files,
-    fetches 200 readings one by one (v5, 9600 bit/s) and 200 blocks (legacy, 56000
-    bit/s) from the same paced simulator. Returns the figures of each kind."""
-    out = {"v5": [], "legacy": []}
+    takes 1,000 readings in one bulk stream and 200 one by one (v5, 9600 bit/s), and 200
+    blocks (legacy, 56000 bit/s), from the same paced simulator as the program's cases.
+    Returns the figures of each kind."""
+    out = {kind: [] for kind in REFERENCE_KINDS}
     for _ in range(runs):
-        for kind in out:
+        for kind, (args, _) in REFERENCE_KINDS.items():
             work = tempfile.mkdtemp(prefix=f"bench-reference-{kind}-")
             sim = None
             fd = -1
             try:
-                args = (["--generation", "v5", "--readings", "200", "--buffer-size", "2000"]
-                        if kind == "v5" else ["--generation", "legacy", "--readings", "800"])
                 sim = start_sim(build, work, args)
                 fd = os.open(os.path.join(work, "cfg", "RNQ7", "com" + PORT),
                              os.O_RDWR | os.O_NOCTTY)
@@ -401,7 +408,10 @@ def run_reference(build, runs, keep):
                 reads = [0]
                 start = time.monotonic()
                 before = os.times()
-                for n in range(200):
+                if kind == "v5-bulk":
+                    got = bulk_stream(fd, 1000, reads)
+                    limit = 2 * TURNAROUND_S + got * 10.0 / 9600
+                for n in range(200 if kind != "v5-bulk" else 0):
                     if kind == "v5":
                         reply = v5_exchange(fd, 19, [n >> 8, n & 0xFF], reads)
                         limit += TURNAROUND_S + len(reply) * 10.0 / 9600
@@ -420,6 +430,23 @@ def run_reference(build, runs, keep):
                 if not keep:
                     shutil.rmtree(work, ignore_errors=True)
     return out
+
+
+def bulk_stream(fd, frames, reads):
+    """Asks for `frames` readings from slot 0 in one bulk stream and reads the answer and
+    the stream to its last byte. Gives the bytes that came."""
+    steps = 25612340  # any clock value serves the simulator
+    args = [steps >> 24 & 0xFF, steps >> 16 & 0xFF, steps >> 8 & 0xFF, steps & 0xFF, 0, 0, 0]
+    answer = v5_exchange(fd, 4, args, reads)
+    want = frames * 36
+    got = 0
+    while got < want:
+        r, _, _ = select.select([fd], [], [], 6.0)
+        if not r:
+            raise RuntimeError("reference client: the stream stopped")
+        got += len(os.read(fd, 65536))
+        reads[0] += 1
+    return len(answer) + got
 
 
 # struct termios2 of the kernel: four flag words, the line discipline, 19 control
@@ -590,15 +617,37 @@ def report_paced(p, paced, reference):
           f"| {med([r['process_wall'] for r in rs]):.2f} s "
           f"| {cpu_share:.1f}% ({med([r['cpu'] for r in rs]):.2f} s) | {cpu_win:.1f}% "
           f"| {med([r['peak_kb'] for r in rs]) / 1024:.1f} MiB |")
-    titles = {"v5": "rig floor: the bench's minimal client, v5 200 single reads, 9600 bit/s",
-              "legacy": "rig floor: the bench's minimal client, legacy 200 blocks, 56000 bit/s"}
+    titles = {"v5-bulk": "minimal client, v5 bulk of 1,000 readings, 9600 bit/s",
+              "v5": "minimal client, v5 200 single reads, 9600 bit/s",
+              "legacy": "minimal client, legacy 200 blocks, 56000 bit/s"}
     for kind, rs in (reference or {}).items():
         wall = med([r["wall"] for r in rs])
         limit = med([r["limit"] for r in rs])
         cpu = med([r["cpu"] / r["wall"] * 100 for r in rs])
-        p(f"| {titles[kind]} | 200 | {wall:.3f} s | {limit:.3f} s | {wall / limit:.4f} "
-          f"| {(wall - limit) / 200 * 1000:.2f} ms | | | | {cpu:.1f}% | |")
+        count = 4 if kind == "v5-bulk" else 200
+        p(f"| {titles[kind]} | | {wall:.3f} s | {limit:.3f} s | {wall / limit:.4f} "
+          f"| {(wall - limit) / count * 1000:.2f} ms | | | | {cpu:.1f}% | |")
     p("")
+    if reference and paced:
+        p("Against the minimal client in the same run (wall: the program's window over its "
+          "line limit, divided by the client's; CPU: the program's share of its line window, "
+          "divided by the client's share of its own):")
+        p("")
+        p("| Path | Wall, program / client | CPU, program | CPU, client | CPU, program / client |")
+        p("|---|---:|---:|---:|---:|")
+        for case, rs in paced:
+            kind = next((k for k, (_, c) in REFERENCE_KINDS.items() if c == case.key), None)
+            if kind not in reference:
+                continue
+            ref = reference[kind]
+            ratio = med([r["wall"] / r["limit"] for r in rs]) / med(
+                [r["wall"] / r["limit"] for r in ref])
+            cpu_p = med([r["cpu_window"] / r["wall"] * 100 for r in rs
+                         if r["cpu_window"] is not None])
+            cpu_c = med([r["cpu"] / r["wall"] * 100 for r in ref])
+            p(f"| {case.title} | {ratio:.4f} | {cpu_p:.2f}% | {cpu_c:.2f}% "
+              f"| {cpu_p / cpu_c if cpu_c else float('nan'):.2f} |")
+        p("")
     reads = [f"{c.key} {med([r['reads'] / r['wall'] for r in rs]):.0f}/s, "
              f"{med([r['cpu_window'] / r['reads'] * 1e6 for r in rs if r['cpu_window']]):.0f} µs each"
              for c, rs in paced]

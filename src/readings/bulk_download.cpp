@@ -179,8 +179,9 @@ void DumpAll(Session& s) {
   for (;;) {
     const MonoTime deadline = std::min(silence_start + kSilence, limit.deadline());
     if (last_seen || clock.monotonic() >= deadline) break;
-    // Woken once a frame's worth has come, not for every byte of it.
-    port.wait_for_input(deadline, WindowEvents::Process, kFrameLength);
+    // Woken once the frame in progress can be complete, not for every byte of it.
+    port.wait_for_input(deadline, WindowEvents::Process,
+                        static_cast<std::size_t>(parser.bytes_to_frame_end()));
     if (port.in_buffer_count() == 0) continue;
     const Bytes chunk = port.input();
     if (limit.take(chunk.size())) break;

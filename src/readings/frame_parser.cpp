@@ -7,7 +7,6 @@ namespace {
 
 constexpr Byte kStart = 0x4E;
 constexpr Byte kEnd = 0x4F;
-constexpr int kFrameLength = 36;
 
 }  // namespace
 
@@ -23,7 +22,7 @@ std::optional<StreamFrame> FrameParser::feed(Byte c) {
     frame_.number = c * 256;
   } else if (position_ == 3) {
     frame_.number += c;
-  } else if (position_ < kFrameLength) {
+  } else if (position_ < kLength) {
     frame_.record[static_cast<std::size_t>(position_ - 4)] = c;
     update_crc(check_, c);
   } else {

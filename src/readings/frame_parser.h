@@ -23,6 +23,10 @@ class FrameParser {
  public:
   // Takes the next byte; gives the frame this byte completes, if any.
   std::optional<StreamFrame> feed(Byte c);
+  // Bytes still to come of the frame in progress (a whole frame while one is sought).
+  int bytes_to_frame_end() const { return kLength - position_; }
+
+  static constexpr int kLength = 36;
 
  private:
   int position_ = 0;  // bytes of the current frame taken so far; 0 = seeking a start

@@ -23,11 +23,14 @@ sim::V5Server::Config v5_config(int readings, int buffer_size = 1000) {
   return c;
 }
 
-// A v5 server whose stream frame `from` goes out numbered `to`, as a bit flipped on the
-// line would have it.
-class Renumbering : public sim::LineDevice, sim::LineEnd {
+// A v5 server whose stream is tampered with on its way: frame `from` goes out numbered
+// `to`, as a bit flipped on the line would have it; or, with `merge` frames, the stream
+// goes out in one piece once that many frames are together, so that the reads of it do
+// not fall on frame boundaries.
+class StreamTamper : public sim::LineDevice, sim::LineEnd {
  public:
-  Renumbering(sim::V5Server& server, int from, int to) : server_(server), from_(from), to_(to) {}
+  StreamTamper(sim::V5Server& server, int from, int to, int merge = 0)
+      : server_(server), from_(from), to_(to), merge_(merge) {}
   void attach(sim::LineEnd& line) override {
     line_ = &line;
     server_.attach(*this);
@@ -36,11 +39,14 @@ class Renumbering : public sim::LineDevice, sim::LineEnd {
   MonoTime now() const override { return line_->now(); }
   void send(ByteView bytes, MonoTime at) override {
     Bytes b(bytes.begin(), bytes.end());
-    if (b.size() == 36 && b[0] == 0x4E && b[35] == 0x4F && b[1] * 256 + b[2] == from_) {
+    const bool frame = b.size() == 36 && b[0] == 0x4E && b[35] == 0x4F;
+    if (frame && b[1] * 256 + b[2] == from_) {
       b[1] = static_cast<Byte>(to_ >> 8);
       b[2] = static_cast<Byte>(to_);
     }
-    line_->send(b, at);
+    if (!frame || merge_ == 0) return line_->send(b, at);
+    held_.insert(held_.end(), b.begin(), b.end());
+    if (++frames_ == merge_) line_->send(held_, at);
   }
   void set_device_baud(int baud, MonoTime from) override { line_->set_device_baud(baud, from); }
   void drop_queued() override { line_->drop_queued(); }
@@ -49,6 +55,9 @@ class Renumbering : public sim::LineDevice, sim::LineEnd {
   sim::V5Server& server_;
   int from_;
   int to_;
+  int merge_;
+  int frames_ = 0;
+  Bytes held_;
   sim::LineEnd* line_ = nullptr;
 };
 
@@ -59,7 +68,7 @@ TEST(RunOutcome, BulkFrameNumbersAreNoProofOfDelivery) {
     Launch l;
     l.host.settings.set("Speed", "1");
     sim::V5Server server(v5_config(4));
-    Renumbering line(server, 2, wrong);
+    StreamTamper line(server, 2, wrong);
     l.host.line.attach(1, line);
     EXPECT_EQ(l.run(), kExitCompleted) << wrong;
     const auto probe = l.probe_lines();
@@ -68,6 +77,27 @@ TEST(RunOutcome, BulkFrameNumbersAreNoProofOfDelivery) {
     EXPECT_EQ(l.dump_lines().size(), 5U) << wrong;
     EXPECT_EQ(server.clear_count(), 1) << wrong;
   }
+}
+
+// A clean stream ends with its last frame, which comes short of a whole read: the run
+// goes on at once, not after the silence wait.
+TEST(RunOutcome, AStreamEndsWithItsLastFrame) {
+  Launch l;
+  l.host.settings.set("Speed", "1");
+  l.host.line.set_chunk_size(7);  // reads of 42 bytes: the last frame comes short of one
+  sim::V5Server server(v5_config(30));
+  StreamTamper line(server, 0, 0, 30);
+  l.host.line.attach(1, line);
+  EXPECT_EQ(l.run(), kExitCompleted);
+  MonoTime bulk{0};
+  MonoTime clock{0};
+  for (const auto& r : server.requests()) {
+    if (r.command == 4) bulk = r.at;
+    if (r.command == 10) clock = r.at;
+  }
+  // The 30 frames are put together in 1.1 s and then take 1.1 s on the line; waiting for
+  // silence would add 5 s.
+  EXPECT_LT(clock - bulk, std::chrono::milliseconds(2500));
 }
 
 // A reload of the store's size or more fetches all it holds, under both speeds.
