@@ -37,6 +37,10 @@ constexpr OptionText kOptions[] = {
      "How long an unattended run waits while another run uses the output folder (default "
      "3600)."},
     {"trace", "FILE", "Write the support trace to FILE instead of the usual folder."},
+    {"report", nullptr,
+     "Write the chart page \"Tavric Probe Data.html\" from the probe data file and the dumps "
+     "in the output folder, and end: no window, no port. Status 0, or 2 when the page cannot "
+     "be written."},
 };
 
 const OptionText* find_option(std::string_view name) {
@@ -174,6 +178,7 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments,
     if (!complaint.empty()) return usage_error(complaint);
   }
   result.options.unattended = values.count("unattended") != 0;
+  result.options.report = values.count("report") != 0;
   return result;
 }
 

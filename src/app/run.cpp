@@ -1,5 +1,6 @@
 #include "app/run.h"
 
+#include "app/chart_page_step.h"
 #include "app/form.h"
 #include "app/stages.h"
 #include "link/line_speed.h"
@@ -53,9 +54,10 @@ void CloseEverything(Session& s) {
   s.p.port.close();
 }
 
-int WindUp(Session& s, bool legacy) {
+int WindUp(Session& s, bool legacy, std::optional<std::uintmax_t> probe_data_before) {
   if (s.ModemConnected == 1) ModemDisconnect(s);
   CloseEverything(s);
+  WriteChartPageAfterRun(s, probe_data_before);
   if (s.NoComms) {
     s.p.dialogs.message("NO COMMS",
                         "The data download could not be completed. The communications to the "
@@ -89,9 +91,10 @@ std::optional<int> tmr_Timer(Session& s) {
   s.NoComms = true;
   try {
     TakeOutputFolder(s);
+    const std::optional<std::uintmax_t> probe_data_before = ProbeDataSize(s);
     const bool legacy = ConnectionLoop(s);
     RunStages(s, legacy);
-    return WindUp(s, legacy);
+    return WindUp(s, legacy, probe_data_before);
   } catch (const ProgramEnd& end) {
     return end.status;
   } catch (const WindowClosed&) {

@@ -154,6 +154,7 @@ std::string describe(const RunOptions& o) {
   std::string text;
   const auto add = [&](const std::string& part) { text += (text.empty() ? "" : " ") + part; };
   if (o.unattended) add("--unattended");
+  if (o.report) add("--report");
   if (o.port) add("--port " + std::to_string(*o.port));
   if (o.speed_hi) add(std::string("--speed ") + (*o.speed_hi ? "hi" : "lo"));
   if (o.output) add("--output " + in_quotes(path_text(*o.output)));

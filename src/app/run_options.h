@@ -18,6 +18,7 @@ struct RunOptions {
   std::optional<std::filesystem::path> pin_file{};
   std::optional<std::filesystem::path> trace{};  // the trace file, in place of the usual one
   bool unattended = false;                       // no prompt or message waits for a person
+  bool report = false;  // write the chart page from the files as they are, and end
   // How long an unattended run waits for another run to let go of the output folder.
   int folder_wait_s = 3600;
 };

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/chart_page_step.h"
 #include "app/command_line.h"
 #include "app/form.h"
 #include "app/launch.h"
@@ -35,10 +36,12 @@ constexpr tavric::ShellOption kQtOptions[] = {{"platform", true},      {"platfor
                                               {"widgetcount", false},  {"nograb", false},
                                               {"dograb", false},       {"sync", false}};
 
-// An unattended run needs no display: without one it draws off screen, unless the
-// user has chosen a platform.
+// An unattended run, and the chart page alone, need no display: without one they draw
+// off screen, unless the user has chosen a platform.
 void choose_platform(const tavric::RunOptions& options) {
-  if (!options.unattended || qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return;
+  if (!(options.unattended || options.report) || qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+    return;
+  }
   if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
     return;
   }
@@ -88,6 +91,14 @@ int Main(int argc, char** argv) {
   const std::unique_ptr<tavric::Trace> trace =
       tavric::open_trace(options, tavric::trace_dir(env), clock, started, std::cerr);
   tavric::note_start(*trace, options, output, started);
+
+  if (options.report) {
+    tavric::PosixFileSystem report_files;
+    const int status =
+        tavric::WriteChartPageNow(report_files, output, clock, *trace, std::cout, std::cerr);
+    tavric::note_exit(status, options, *trace, std::cerr);
+    return status;
+  }
 
   const std::filesystem::path settings_folder = tavric::settings_dir(env);
   tavric::qt::FrmProbeServerDump window;

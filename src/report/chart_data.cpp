@@ -1,0 +1,59 @@
+#include "report/chart_data.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace tavric::report {
+namespace {
+
+void append_number(std::string& out, std::int64_t value) {
+  char text[24];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  out.append(text, end);
+}
+
+void append_line(const Downsampler& line, std::size_t buckets, std::string& out) {
+  const std::vector<Point> points = line.points(buckets);
+  out += "[[";
+  std::int64_t previous = 0;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (i > 0) out += ',';
+    append_number(out, points[i].time - previous);
+    previous = points[i].time;
+  }
+  out += "],[";
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (i > 0) out += ',';
+    append_number(out, points[i].value);
+  }
+  out += "]]";
+}
+
+}  // namespace
+
+std::size_t buckets_per_line(const FieldData& data, std::size_t points) {
+  const std::size_t lines = std::max<std::size_t>(1, data.probes.size() * (kDataLines + 1));
+  // Two points a bucket at most; never so few that a line loses its shape.
+  return std::clamp<std::size_t>(points / 2 / lines, 64, Downsampler::kDefaultBuckets);
+}
+
+void append_chart_data(const FieldData& data, std::size_t buckets, std::string& out) {
+  out += "{\"probes\":[";
+  bool first = true;
+  for (const auto& [id, probe] : data.probes) {
+    out += first ? "" : ",";
+    first = false;
+    out += "{\"id\":";
+    append_number(out, id);
+    out += ",\"lines\":[";
+    for (int i = 0; i < kDataLines; ++i) {
+      append_line(probe.line(i), buckets, out);
+      out += ',';
+    }
+    append_line(probe.ambient(), buckets, out);
+    out += "]}";
+  }
+  out += "]}";
+}
+
+}  // namespace tavric::report

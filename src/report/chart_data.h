@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "report/field_scan.h"
+
+namespace tavric::report {
+
+// The charts' points of every probe as JSON, for the page's script:
+// {"probes":[{"id":1234,"lines":[[times,values],...]},...]}, one [times,values] for each
+// line of kDataLines and then the ambient temperature. Times are seconds since
+// 2000-01-01 00:00:00, the first one whole and each further one as the step from the
+// one before; values are in hundredths. Each line keeps at most `buckets_per_line`
+// buckets of its downsampling.
+void append_chart_data(const FieldData& data, std::size_t buckets_per_line, std::string& out);
+
+// The buckets each line may keep so that all lines together stay within `points`.
+std::size_t buckets_per_line(const FieldData& data, std::size_t points);
+
+}  // namespace tavric::report

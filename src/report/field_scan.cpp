@@ -1,0 +1,87 @@
+#include "report/field_scan.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "readings/output_files.h"
+#include "report/line_reader.h"
+
+namespace tavric::report {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kDumpFiles = 100;
+
+fs::path dump_file(const fs::path& output_dir, int number) {
+  char name[16];
+  std::snprintf(name, sizeof name, "Dump%02d.csv", number);
+  return output_dir / kDumpFolder / name;
+}
+
+std::string read_failure(const fs::path& file, std::error_code error) {
+  return path_text(file) + ": " + error.message();
+}
+
+std::string scan_probe_data(FileSystem& files, const fs::path& file, FieldData& data) {
+  std::uint64_t number = 0;
+  const std::error_code error = for_each_line(files, file, [&](const TextLine& line) {
+    ++number;
+    if (is_header_line(line.text) || (line.ended && line.text.empty())) return;
+    // A last line without its end was cut short while it was written.
+    const auto reading =
+        line.ended && !line.overlong ? parse_probe_data_line(line.text) : std::nullopt;
+    if (!reading) {
+      ++data.lines_skipped;
+      if (data.first_skipped.size() < kSkippedLinesNamed) data.first_skipped.push_back(number);
+      return;
+    }
+    ++data.lines_taken;
+    data.probes.try_emplace(reading->probe, reading->probe).first->second.add(*reading);
+  });
+  return error ? read_failure(file, error) : std::string();
+}
+
+// Ambient temperatures for the probes of the probe data file, and the last run.
+std::string scan_dump(FileSystem& files, const fs::path& file, bool newest, FieldData& data) {
+  if (!files.is_regular_file(file)) return {};
+  ++data.dumps_read;
+  if (newest) data.last_run.emplace();
+  const std::error_code error = for_each_line(files, file, [&](const TextLine& line) {
+    if (!line.ended || line.overlong) return;
+    const auto reading = parse_dump_line(line.text);
+    if (!reading || reading->all_zero) return;  // a header, a marker, an entry without values
+    const auto probe = data.probes.find(reading->probe);
+    if (newest) {
+      ++data.last_run->readings;
+      data.last_run->newest =
+          std::max(data.last_run->newest.value_or(reading->time), reading->time);
+      if (probe != data.probes.end()) probe->second.mark_in_last_run();
+    }
+    if (probe == data.probes.end()) return;
+    probe->second.add_ambient(reading->time, reading->ambient);
+    data.ambient_from = std::min(data.ambient_from.value_or(reading->time), reading->time);
+    data.ambient_to = std::max(data.ambient_to.value_or(reading->time), reading->time);
+  });
+  return error ? read_failure(file, error) : std::string();
+}
+
+}  // namespace
+
+std::string scan_field(FileSystem& files, const fs::path& output_dir, FieldData& data) {
+  const fs::path probe_data = output_dir / kProbeDataFile;
+  data.probe_data_found = files.is_regular_file(probe_data);
+  if (std::string failure = scan_probe_data(files, probe_data, data); !failure.empty()) {
+    return failure;
+  }
+  // Oldest first, so that each probe's ambient temperatures come in time order.
+  for (int number = kDumpFiles - 1; number >= 0; --number) {
+    if (std::string failure = scan_dump(files, dump_file(output_dir, number), number == 0, data);
+        !failure.empty()) {
+      return failure;
+    }
+  }
+  return {};
+}
+
+}  // namespace tavric::report
