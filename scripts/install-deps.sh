@@ -9,6 +9,7 @@ packages=(
   libgtest-dev googletest
   clang clang-format libclang-rt-14-dev
   xvfb xdotool x11-utils socat imagemagick openbox wmctrl jq
+  libjs-dygraphs chromium
 )
 
 missing=()
