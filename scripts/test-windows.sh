@@ -32,12 +32,14 @@ export WINEDEBUG=-all WINEDLLOVERRIDES='mscoree=;mshtml='
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
 
+# The Linux program of the same sources (a no-op after scripts/test.sh): the two
+# programs' files are compared byte for byte.
 linux=${TAVRIC_LINUX_BUILD_DIR:-build-test}
-if [ ! -x "$linux/probe-server-dump" ] || [ ! -x "$linux/probe-server-sim" ]; then
+if [ ! -f "$linux/CMakeCache.txt" ]; then
   scripts/install-deps.sh
   cmake -S . -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVRIC_SANITIZE=ON >/dev/null
-  cmake --build "$linux" -j2 --target probe-server-dump probe-server-sim
 fi
+cmake --build "$linux" -j2 --target probe-server-dump probe-server-sim
 
 # A Wine prefix of the build's own, made once: the suites then start at once.
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
