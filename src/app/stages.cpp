@@ -21,7 +21,7 @@ constexpr std::int32_t kMaxLegacyBlocks = 32704;
 
 void ReadingCount(Session& s, bool legacy) {
   if (s.NewReadings != 0) return;
-  s.NewReadings = prompt_number32(s.p.dialogs.prompt(
+  s.NewReadings = prompt_count32(s.p.dialogs.prompt(
       "No Readings",
       "There are no new readings on the server. Specify the number of readings you want to "
       "reload.",

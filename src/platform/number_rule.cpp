@@ -1,5 +1,6 @@
 #include "platform/number_rule.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -17,9 +18,8 @@ double round_half_even(double v) {
   return std::nearbyint(v);
 }  // default FE_TONEAREST
 
-}  // namespace
-
-double leading_number(std::string_view text) {
+// The leading number as strtod reads it: a number too long for a double gives ±inf.
+double leading_value(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() &&
          (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) {
@@ -44,7 +44,13 @@ double leading_number(std::string_view text) {
     }
   }
   const std::string number(text.substr(start, end - start));
-  const double v = std::strtod(number.c_str(), nullptr);
+  return std::strtod(number.c_str(), nullptr);
+}
+
+}  // namespace
+
+double leading_number(std::string_view text) {
+  const double v = leading_value(text);
   return std::isfinite(v) ? v : 0.0;
 }
 
@@ -54,10 +60,10 @@ std::int16_t prompt_number16(std::string_view text) {
   return static_cast<std::int16_t>(v);
 }
 
-std::int32_t prompt_number32(std::string_view text) {
-  const double v = round_half_even(leading_number(text));
-  if (v < -2147483648.0 || v > 2147483647.0) return 0;
-  return static_cast<std::int32_t>(v);
+std::int32_t prompt_count32(std::string_view text) {
+  const double v = round_half_even(leading_value(text));
+  if (std::isnan(v)) return 0;
+  return static_cast<std::int32_t>(std::clamp(v, -2147483648.0, 2147483647.0));
 }
 
 }  // namespace tavric

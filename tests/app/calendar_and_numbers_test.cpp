@@ -41,8 +41,10 @@ TEST(PromptNumber, TakesTheLeadingNumberRoundedHalfToEven) {
   EXPECT_EQ(prompt_number16("32768"), 0);
   EXPECT_EQ(prompt_number16("-32768.4"), -32768);
   EXPECT_EQ(prompt_number16("1e400"), 0);
-  EXPECT_EQ(prompt_number32("65536"), 65536);
-  EXPECT_EQ(prompt_number32("99999999999"), 0);
+  EXPECT_EQ(prompt_count32("65536"), 65536);
+  EXPECT_EQ(prompt_count32("99999999999"), 2147483647);  // as many as can be
+  EXPECT_EQ(prompt_count32(std::string(400, '7')), 2147483647);
+  EXPECT_EQ(prompt_count32("-1e12"), -2147483648);
 }
 
 }  // namespace

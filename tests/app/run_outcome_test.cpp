@@ -133,6 +133,7 @@ TEST(RunOutcome, ARunThatKeepsTheStoreSaysSo) {
   EXPECT_EQ(l.run(), kExitReadingsKept);
   EXPECT_EQ(server.clear_count(), 0);
   EXPECT_EQ(server.baud(), 9600);
+  ASSERT_FALSE(l.host.window.event_history().empty());
   EXPECT_EQ(l.host.window.event_history().back(), "Readings left on the server");
   ASSERT_EQ(l.message_titles(), std::vector<std::string>{"Readings Kept"});
   EXPECT_EQ(l.host.dialogs.messages()[0].text,

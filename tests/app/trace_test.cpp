@@ -80,6 +80,7 @@ TEST(RunTrace, LegacyRunIsTracedByteForByte) {
     return std::find(notes.begin(), notes.end(), text) - notes.begin();
   };
   const auto opened = at("port com1 (/dev/test1) opened at 9600,n,8,1");
+  ASSERT_FALSE(l.host.line.sent().empty());
   const auto first_frame = at("port > " + hex_bytes(l.host.line.sent()[0].bytes));
   const auto fast = at("port settings 56000,n,8,1");
   const auto keep_decision = at("store to be cleared: every reading of this run is on disk");
