@@ -45,6 +45,10 @@ std::vector<Point> Downsampler::points(std::size_t buckets) const {
     out.push_back(first);
     if (!(second == first)) out.push_back(second);
   }
+  std::stable_sort(out.begin(), out.end(),
+                   [](const Point& a, const Point& b) { return a.time < b.time; });
+  // A reading written twice (a reload, a dump that repeats one) is one point.
+  out.erase(std::unique(out.begin(), out.end()), out.end());
   return out;
 }
 

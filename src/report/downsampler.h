@@ -14,8 +14,9 @@ struct Point {
   friend bool operator==(const Point&, const Point&) = default;
 };
 
-// Thins one line of a chart as its points come, in time order, with memory that does
-// not grow with their number. Points fall into buckets of consecutive points; each
+// Thins one line of a chart as its points come, with memory that does not grow with
+// their number. The points may come out of time order (a server's store holds readings
+// as the probes sent them). Points fall into buckets of consecutive points; each
 // bucket keeps its lowest and its highest point, so every peak and every trough stays
 // on the chart. When the buckets are all taken, neighbours merge in pairs and each
 // bucket takes twice as many points from then on. Until then every point is kept.
@@ -27,8 +28,8 @@ class Downsampler {
   void add(Point p);
   std::uint64_t count() const { return count_; }
 
-  // The kept points in time order, the buckets first merged further, when needed, so
-  // that at most `buckets` remain.
+  // The kept points in time order, each once, the buckets first merged further, when
+  // needed, so that at most `buckets` remain.
   std::vector<Point> points(std::size_t buckets) const;
   std::vector<Point> points() const { return points(capacity_); }
 

@@ -92,11 +92,7 @@ std::string battery_cell(Hundredths volts) {
 }
 
 std::string probe_row(const ProbeSummary& p, bool last_run_known) {
-  std::vector<std::string> warnings = p.warnings(last_run_known);
-  if (p.not_charted() > 0) {
-    warnings.push_back(count_text(p.not_charted(), "reading", "readings") +
-                       " dated at or before an earlier one, not charted");
-  }
+  const std::vector<std::string> warnings = p.warnings(last_run_known);
   std::string row =
       "<tr data-probe=\"" + std::to_string(p.probe()) + "\" data-readings=\"" +
       std::to_string(p.readings()) + "\"" + (warnings.empty() ? "" : " class=\"has-warnings\"") +

@@ -16,29 +16,21 @@ std::string column_name(int watch_index) {
 }
 
 void ProbeSummary::add(const ProbeDataLine& line) {
-  const bool in_order = readings_ == 0 || line.time > last_;
+  const bool forward = readings_ == 0 || line.time > last_;
   if (readings_ == 0 || line.time < first_) first_ = line.time;
   ++readings_;
-  if (!in_order) {
-    ++not_charted_;
-    return;
-  }
-  last_ = line.time;
-  latest_volts_ = line.volts;
   for (int depth = 0; depth < kDepths; ++depth) {
     lines_[kTemperatureLine + depth].add({line.time, line.temperature[depth]});
     lines_[kMoistureLine + depth].add({line.time, line.moisture[depth]});
+  }
+  if (line.volts < kVoltsCodes) lines_[kVoltsLine].add({line.time, line.volts});
+  if (!forward) return;
+  last_ = line.time;
+  latest_volts_ = line.volts;
+  for (int depth = 0; depth < kDepths; ++depth) {
     watches_[depth].add(line.time, line.temperature[depth]);
     watches_[kDepths + depth].add(line.time, line.moisture[depth]);
   }
-  if (line.volts < kVoltsCodes) lines_[kVoltsLine].add({line.time, line.volts});
-}
-
-void ProbeSummary::add_ambient(Seconds time, Hundredths ambient) {
-  if (any_ambient_ && time <= last_ambient_) return;
-  any_ambient_ = true;
-  last_ambient_ = time;
-  ambient_.add({time, ambient});
 }
 
 std::vector<std::string> ProbeSummary::warnings(bool last_run_known) const {

@@ -31,18 +31,15 @@ class ProbeSummary {
  public:
   explicit ProbeSummary(int probe) : probe_(probe) {}
 
-  // A line of the probe data file. A line dated at or before the probe's latest line so
-  // far (a reading written twice, a hand-edited line) is counted but not charted, as a
-  // chart's line can only go forward in time.
+  // A line of the probe data file, in any order. The sensors are watched over the lines
+  // that go forward in time, and the latest line gives the battery.
   void add(const ProbeDataLine& line);
-  // The ambient temperature of one of the probe's readings, taken from a dump file;
-  // the dumps are read oldest first, and a reading a later dump repeats is skipped.
-  void add_ambient(Seconds time, Hundredths ambient);
+  // The ambient temperature of one of the probe's readings, taken from a dump file.
+  void add_ambient(Seconds time, Hundredths ambient) { ambient_.add({time, ambient}); }
   void mark_in_last_run() { in_last_run_ = true; }
 
   int probe() const { return probe_; }
   std::uint64_t readings() const { return readings_; }
-  std::uint64_t not_charted() const { return not_charted_; }
   Seconds first() const { return first_; }
   Seconds last() const { return last_; }
   Hundredths latest_volts() const { return latest_volts_; }
@@ -57,7 +54,6 @@ class ProbeSummary {
  private:
   int probe_;
   std::uint64_t readings_ = 0;
-  std::uint64_t not_charted_ = 0;
   Seconds first_ = 0;
   Seconds last_ = 0;
   Hundredths latest_volts_ = 0;
@@ -65,8 +61,6 @@ class ProbeSummary {
   std::array<Downsampler, kDataLines> lines_;
   std::array<SensorWatch, 2 * kDepths> watches_;  // temperatures, then moistures
   Downsampler ambient_;
-  bool any_ambient_ = false;
-  Seconds last_ambient_ = 0;
 };
 
 // The name of a column of the probe data file: "Temp3", "Water%3".

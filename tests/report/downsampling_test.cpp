@@ -18,11 +18,12 @@ bool in_time_order(const std::vector<Point>& points) {
          }) == points.end();
 }
 
-TEST(Downsampler, KeepsEveryPointWhileThereIsRoom) {
+TEST(Downsampler, KeepsEveryPointWhileThereIsRoomInTimeOrderEachOnce) {
   Downsampler d(8);
   std::vector<Point> given;
-  for (int i = 0; i < 8; ++i) given.push_back({i * 900, (i * 37) % 11});
-  for (const Point& p : given) d.add(p);
+  for (int i = 0; i < 7; ++i) given.push_back({i * 900, (i * 37) % 11});
+  for (auto p = given.rbegin(); p != given.rend(); ++p) d.add(*p);  // newest first
+  d.add(given[3]);                                                  // a reading written twice
   EXPECT_EQ(d.points(), given);
   EXPECT_EQ(d.count(), 8U);
 }

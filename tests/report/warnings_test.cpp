@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "report/probe_summary.h"
 
 // The table's warnings: a sensor that reads 0 or the same value for a whole day, a
-// probe the last run did not hear from, readings out of time order.
+// probe the last run did not hear from; and readings out of time order.
 namespace tavric::report {
 namespace {
 
@@ -70,11 +72,12 @@ TEST(Warnings, AValueHeldForAWholeDay) {
 TEST(Warnings, LastRunAndReadingsOutOfOrder) {
   ProbeSummary p(7);
   feed(p, 0, kDay / 4, 2500, 1800);
-  p.add(reading(kQuarter));  // again, as a reload writes it
+  p.add(reading(kQuarter, 0, 0));  // an older reading, its sensors dead
   EXPECT_EQ(p.readings(), 26U);
-  EXPECT_EQ(p.not_charted(), 1U);
-  EXPECT_EQ(p.line(kMoistureLine).count(), 25U);
-  EXPECT_EQ(p.last(), kDay / 4);
+  EXPECT_EQ(p.line(kMoistureLine + 2).count(), 26U);
+  const std::vector<Point> charted = p.line(kMoistureLine + 2).points();
+  EXPECT_NE(std::find(charted.begin(), charted.end(), Point{kQuarter, 0}), charted.end());
+  EXPECT_EQ(p.last(), kDay / 4);  // and the latest reading still says how it is now
   EXPECT_EQ(p.warnings(true), std::vector<std::string>{"no reading in the last run"});
   p.mark_in_last_run();
   EXPECT_TRUE(p.warnings(true).empty());
