@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/chart_page_step.h"
 #include "app/command_line.h"
 #include "app/form.h"
 #include "app/launch.h"
@@ -52,6 +53,14 @@ int Main(const std::vector<std::string>& arguments) {
   const std::unique_ptr<tavric::Trace> trace =
       tavric::open_trace(options, tavric::win::trace_dir(app_data), clock, started, streams.err());
   tavric::note_start(*trace, options, output, started);
+
+  if (options.report) {
+    tavric::win::WinFileSystem report_files;
+    const int status = tavric::WriteChartPageNow(report_files, output, clock, *trace, streams.out(),
+                                                 streams.err());
+    tavric::note_exit(status, options, *trace, streams.err());
+    return status;
+  }
 
   const tavric::win::GdiplusSession gdiplus;
   tavric::win::MainWindow window;

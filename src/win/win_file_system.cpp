@@ -36,8 +36,8 @@ bool attributes(const std::filesystem::path& p, WIN32_FILE_ATTRIBUTE_DATA& data)
   return ::GetFileAttributesExW(p.c_str(), GetFileExInfoStandard, &data) != 0;
 }
 
-// Writes go straight to the file in whole pieces, so that a crash leaves at most the
-// lines written so far; a line is handed over in as few writes as possible.
+// Whole lines go to the file in batches of up to 64 KiB, so that a crash leaves whole
+// lines only and a long download costs a system call per batch, not per line.
 class WinTextFile : public TextFile {
  public:
   explicit WinTextFile(HANDLE h) : file_(h) {}
@@ -46,9 +46,9 @@ class WinTextFile : public TextFile {
   std::error_code write(std::string_view text) override {
     if (!file_.valid()) return std::make_error_code(std::errc::bad_file_descriptor);
     buffer_.append(text);
-    // Hand complete lines to the system; keep a partial line until it is finished.
+    if (buffer_.size() < kBatch) return {};
+    // Hand the complete lines to the system; keep a partial line until it is finished.
     const auto end = buffer_.rfind('\n');
-    if (end == std::string::npos && buffer_.size() < kMaxPending) return {};
     const std::size_t n = end == std::string::npos ? buffer_.size() : end + 1;
     return flush_bytes(n);
   }
@@ -68,7 +68,7 @@ class WinTextFile : public TextFile {
   }
 
  private:
-  static constexpr std::size_t kMaxPending = 1 << 16;
+  static constexpr std::size_t kBatch = 1 << 16;
 
   std::error_code flush_bytes(std::size_t n) {
     std::size_t done = 0;
@@ -80,12 +80,16 @@ class WinTextFile : public TextFile {
       if (!ok || written == 0) {
         const std::error_code e = ok ? windows_error(ERROR_DISK_FULL) : last_windows_error();
         // A write that fails part way (a disk that fills up in the middle of a line) is
-        // cut back to where the file ended before this flush, so no half line stays in
-        // the file, and the lines stay pending whole.
+        // cut back to the end of the last whole line it wrote, so no half line stays in
+        // the file and the rest stays pending whole.
+        const std::size_t last_end = done == 0 ? std::string::npos : buffer_.rfind('\n', done - 1);
+        const std::size_t whole = last_end == std::string::npos ? 0 : last_end + 1;
         LARGE_INTEGER end{};
-        const bool cut_back = done == 0 || (::GetFileSizeEx(file_.get(), &end) &&
-                                            cut_to(end.QuadPart - static_cast<LONGLONG>(done)));
-        if (!cut_back) buffer_.erase(0, done);
+        const bool cut_back =
+            done == whole ||
+            (::GetFileSizeEx(file_.get(), &end) &&
+             cut_to(end.QuadPart - static_cast<LONGLONG>(done) + static_cast<LONGLONG>(whole)));
+        buffer_.erase(0, cut_back ? whole : done);
         return e;
       }
     }
