@@ -23,7 +23,7 @@ struct OptionText {
 
 // Every option of the program, in the order the help shows them.
 constexpr OptionText kOptions[] = {
-    {"port", "N", "Serial port N instead of the saved one (a comN link applies)."},
+    {"port", "N", "Serial port N instead of the saved one."},
     {"speed", "lo|hi", "Lo or Hi instead of the saved speed option."},
     {"output", "DIR",
      "Folder that receives \"Tavric Dumps\" and the probe data file; made when missing."},

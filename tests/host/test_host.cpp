@@ -130,11 +130,6 @@ std::string MemorySettings::get(const std::string& key, const std::string& fallb
 
 namespace {
 
-int baud_of(const std::string& settings) {
-  const int baud = std::atoi(settings.c_str());
-  return baud > 0 ? baud : 9600;
-}
-
 // What a receiver set to another speed makes of the bytes: framing garbage.
 Bytes garbled(ByteView bytes) {
   return Bytes(bytes.size(), 0x00);
@@ -176,7 +171,7 @@ bool VirtualSerialLine::open(std::string& error) {
   }
   open_ = true;
   open_port_ = comm_port_;
-  open_baud_ = baud_of(settings_);
+  open_baud_ = settings_baud(settings_);
   last_arrival_ = clock_.monotonic();
   opened_.push_back(comm_port_);
   error.clear();

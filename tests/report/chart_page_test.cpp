@@ -125,7 +125,9 @@ TEST(ChartPage, WrittenAfterARun) {
 TEST(ChartPage, OnDemand) {
   const CommandLine command = parse_command_line({"--report", "--output", "/tmp"});
   EXPECT_TRUE(command.options.report);
-  EXPECT_EQ(describe(command.options), "--report --output '/tmp'");
+  EXPECT_EQ(describe(command.options),
+            "--report --output '" +
+                path_text(std::filesystem::absolute("/tmp").lexically_normal()) + "'");
 
   testhost::TestHost host;
   struct Silent : RunLog {
