@@ -507,6 +507,75 @@ def legacy_exchange(fd, command, args, reads=None):
     return read_frame(fd, lambda f: f[4] if len(f) > 4 else None, reads)
 
 
+REPORT_LINES = 1_000_000
+REPORT_PROBES = 30
+
+
+def write_probe_data(path, lines, probes):
+    """A probe data file of `lines` readings as the program writes them: `probes` probes
+    read every 15 minutes from 2023-01-01, a daily temperature cycle, moisture that
+    rises with an irrigation every nine days and dries out, a slowly sinking battery."""
+    import datetime
+    import math
+    start = datetime.datetime(2023, 1, 1)
+    per_probe = -(-lines // probes)
+    with open(path, "w", newline="") as f:
+        f.write("Probe, Date               ,Temp1,Water%1,Temp2,Water%2,Temp3,Water%3,Temp4,"
+                "Water%4,Temp5,Water%5,Temp6,Water%6,Volts\r\n")
+        written = 0
+        for step in range(per_probe):
+            when = start + datetime.timedelta(minutes=15 * step)
+            stamp = when.strftime("%Y/%m/%d %H:%M:%S")
+            day = step / 96.0
+            for probe in range(probes):
+                if written == lines:
+                    break
+                cols = []
+                for depth in range(6):
+                    t = 15 + 8 * math.sin(2 * math.pi * (day - 0.3)) / (depth + 1) + probe % 5
+                    wet = 30 + 12 * math.exp(-((day + probe) % 9) / (1.5 + depth)) - 2 * depth
+                    cols.append(f"{t:04.1f}, {wet:06.2f}")
+                volts = 4.1 - 0.8 * step / per_probe
+                f.write(f"{1000 + probe:05d}, {stamp}, " + ", ".join(cols) + f",{volts:.1f}\r\n")
+                written += 1
+
+
+def run_report(build, runs, keep):
+    """The chart page of a 1,000,000-line probe data file, on demand: its size and the
+    time to write it, from the program's trace."""
+    results = []
+    for _ in range(runs):
+        work = tempfile.mkdtemp(prefix="bench-report-")
+        try:
+            out = os.path.join(work, "out")
+            os.makedirs(out)
+            write_probe_data(os.path.join(out, "Tavric Probe Data.csv"), REPORT_LINES,
+                             REPORT_PROBES)
+            trace = os.path.join(work, "trace.txt")
+            argv = [os.path.join(build, "probe-server-dump"), "--report", "--output", out,
+                    "--trace", trace]
+            child = Child(argv, program_env(work), trace, os.path.join(work, "program.log"))
+            status = child.wait(300)
+            if status != 0:
+                raise RuntimeError(f"report: the program ended with status {status}; see {work}")
+            fig = None
+            with open(trace, encoding="utf-8") as f:
+                for line in f:
+                    if "chart page" in line and " written: " in line:
+                        tail = line.split(" written: ", 1)[1].split()
+                        fig = {"bytes": int(tail[tail.index("bytes") - 1]),
+                               "ms": int(tail[tail.index("ms") - 1]),
+                               "peak_kb": child.peak_kb, "process_wall": child.wall}
+            if fig is None:
+                raise RuntimeError(f"report: no page written; see {work}")
+            results.append(fig)
+            sys.stderr.write(f"  report: {fig['bytes']} bytes in {fig['ms']} ms\n")
+        finally:
+            if not keep:
+                shutil.rmtree(work, ignore_errors=True)
+    return results
+
+
 def run_silent(build, runs, keep):
     """A line nobody answers: what the connection attempts cost the real program."""
     results = []
@@ -710,7 +779,19 @@ def report_silent(p, silent):
     p("")
 
 
-def report(paced, reference, unpaced, silent, runs, load_before, label):
+def report_chart_page(p, pages):
+    p(f"### Chart page of a {REPORT_LINES:,}-line probe data file ({REPORT_PROBES} probes), "
+      "`--report`")
+    p("")
+    p("| Page size | Time to write it | Whole process | Peak RSS |")
+    p("|---:|---:|---:|---:|")
+    p(f"| {med([r['bytes'] for r in pages]) / 1e6:.2f} MB | {med([r['ms'] for r in pages]):.0f} ms "
+      f"| {med([r['process_wall'] for r in pages]):.2f} s "
+      f"| {med([r['peak_kb'] for r in pages]) / 1024:.1f} MiB |")
+    p("")
+
+
+def report(paced, reference, unpaced, silent, runs, load_before, label, pages=None):
     out = []
     p = out.append
     p(f"Program: {label}  ")
@@ -725,6 +806,8 @@ def report(paced, reference, unpaced, silent, runs, load_before, label):
         report_unpaced(p, unpaced)
     if silent:
         report_silent(p, silent)
+    if pages:
+        report_chart_page(p, pages)
     return "\n".join(out)
 
 
@@ -737,7 +820,8 @@ def main():
     ap.add_argument("--build", required=True, help="folder with probe-server-dump and probe-server-sim")
     ap.add_argument("--runs", type=int, default=3, help="runs per case (default 3)")
     ap.add_argument("--only", action="append", default=[],
-                    help="run only these cases (v5-hi, v5-lo, legacy-hi, reference, unpaced, silent)")
+                    help="run only these cases (v5-hi, v5-lo, legacy-hi, reference, unpaced, "
+                         "silent, report)")
     ap.add_argument("--keep", action="store_true", help="keep each run's folder (trace, files)")
     ap.add_argument("--sim-realtime", action="store_true",
                     help="run the simulator under chrt -f 50 (the program stays at normal priority)")
@@ -755,7 +839,8 @@ def main():
     unpaced = ([(c, run_case(args.build, c, args.runs, args.keep)) for c in UNPACED]
                if wanted("unpaced") else [])
     silent = run_silent(args.build, args.runs, args.keep) if wanted("silent") else []
-    print(report(paced, reference, unpaced, silent, args.runs, load_before, args.label))
+    pages = run_report(args.build, args.runs, args.keep) if wanted("report") else []
+    print(report(paced, reference, unpaced, silent, args.runs, load_before, args.label, pages))
 
 
 if __name__ == "__main__":

@@ -8,7 +8,7 @@
 #   bench/run.sh --runs 5 --only v5-lo --only silent
 #   bench/run.sh --no-build           # reuse the binaries already built
 #
-# Cases: v5-hi, v5-lo, legacy-hi, reference, unpaced, silent. Needs python3, cmake,
+# Cases: v5-hi, v5-lo, legacy-hi, reference, unpaced, silent, report. Needs python3, cmake,
 # ninja and Qt 6; takes about five minutes. BENCH_BUILD sets the build folder
 # (default build-bench in the repository; a --rev build uses build-bench-rev, with
 # the exported sources in build-bench-rev-src).

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -78,6 +79,11 @@ bool QtSerialPort::open(std::string& error) {
   // the port's lock file keeps out every program that honours it.)
   ::ioctl(static_cast<int>(port_.handle()), TIOCEXCL);
   last_arrival_ = SystemClock().monotonic();
+  // The port's own watch on its device, which a wait may pause (see sleep_unwatched).
+  read_notifier_ = nullptr;
+  for (QSocketNotifier* n : port_.findChildren<QSocketNotifier*>()) {
+    if (n->type() == QSocketNotifier::Read) read_notifier_ = n;
+  }
   // A pseudo-terminal refuses some of these; the line still works, so only the
   // open itself decides.
   port_.setBaudRate(s.baud);
@@ -147,6 +153,16 @@ void QtSerialPort::wait_for_input(MonoTime deadline, WindowEvents events, std::s
     return;
   }
   window_.check_open();
+  // Bytes of a piece are coming in: the rest cannot all be here before they have had
+  // their line time, and until then the device is not even watched, so that a line
+  // that hands bytes over one or two at a time wakes nobody for each of them.
+  const qint64 have = port_.isOpen() ? port_.bytesAvailable() : 0;
+  if (have > 0 && have < wanted) {
+    const MonoTime earliest =
+        clock.monotonic() +
+        line_time(settings_baud(settings_), static_cast<std::size_t>(wanted - have));
+    sleep_unwatched(std::min(earliest, deadline));
+  }
   if (!enough()) {
     const int ms = remaining_ms();
     if (ms > 0) {
@@ -167,6 +183,28 @@ void QtSerialPort::wait_for_input(MonoTime deadline, WindowEvents events, std::s
     }
   }
   window_.check_open();
+}
+
+void QtSerialPort::sleep_unwatched(MonoTime until) {
+  const MonoTime left = until - SystemClock().monotonic();
+  if (!read_notifier_ || !port_.isOpen() || left <= MonoTime::zero()) return;
+  read_notifier_->setEnabled(false);
+  {
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&window_, &FrmProbeServerDump::closedByUser, &loop, &QEventLoop::quit);
+    timer.start(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+    loop.exec();
+  }
+  if (!read_notifier_) return;
+  read_notifier_->setEnabled(true);
+  // What came meanwhile is taken in one read now. Its last byte came no later than now,
+  // which is when it is taken to have come: a reply that stopped part way is waited
+  // for at most one piece's line time longer, never shorter.
+  if (port_.isOpen()) port_.waitForReadyRead(0);
 }
 
 }  // namespace tavric::qt

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPointer>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <filesystem>
 #include <functional>
 
@@ -36,12 +38,17 @@ class QtSerialPort : public SerialPort {
   std::function<void(bool sent, ByteView bytes)> on_bytes;
 
  private:
+  // Sleeps until `until` while the window handles its events, without watching the
+  // device, then takes in what came meanwhile.
+  void sleep_unwatched(MonoTime until);
+
   FrmProbeServerDump& window_;
   std::filesystem::path settings_folder_;
   QSerialPort port_;
   int number_ = 1;
   std::string settings_ = kSettings9600;
   MonoTime last_arrival_{0};
+  QPointer<QSocketNotifier> read_notifier_;
 };
 
 }  // namespace tavric::qt
