@@ -10,6 +10,7 @@
 
 #include "platform/run_control.h"
 #include "posix/system_clock.h"
+#include "qt/event_line.h"
 #include "qt/indicator_art.h"
 
 namespace tavric::qt {
@@ -21,8 +22,9 @@ constexpr int kClientHeight = 1245;
 // How often, at most, yield() lets the window handle its pending events (and so
 // repaint): 50 times a second, quicker than anyone can see or click.
 constexpr qint64 kYieldIntervalMs = 20;
-// The shortest time between two immediate paintings: one frame of a 60 Hz screen.
-constexpr qint64 kPaintIntervalMs = 16;
+// The event line and the bar count readings: ten changes a second read as a running
+// count, and faster ones only cost painting nobody can follow.
+constexpr qint64 kCountIntervalMs = 100;
 
 }  // namespace
 
@@ -40,7 +42,7 @@ FrmProbeServerDump::FrmProbeServerDump(QWidget* parent) : QWidget(parent) {
   image2_->setPixmap(title_banner(image2_->size(), devicePixelRatioF()));
 
   // The event line lies under the speed option, as designed; its texts are short.
-  lbl_ = new QLabel(QStringLiteral("Connecting, please wait ..."), this);
+  lbl_ = new EventLine(QStringLiteral("Connecting, please wait ..."), this);
   lbl_->setGeometry(twips_rect(720, 360, 5955, 225));
 
   label2_ = new QLabel(this);
@@ -48,7 +50,6 @@ FrmProbeServerDump::FrmProbeServerDump(QWidget* parent) : QWidget(parent) {
   // The frame around the progress bar covers the foot of the event line's box; the text
   // sits at the top of the box in a size whose line fits above that frame, so that no
   // descender is cut off.
-  lbl_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   QFont event_font = lbl_->font();
   const int room = px(555) - px(360);
   while (QFontMetrics(event_font).height() > room && event_font.pointSizeF() > 6) {
@@ -95,8 +96,8 @@ FrmProbeServerDump::FrmProbeServerDump(QWidget* parent) : QWidget(parent) {
   label1_->setFont(small);
   label1_->setStyleSheet(QStringLiteral("color: #555;"));
 
-  text_timer_.setSingleShot(true);
-  connect(&text_timer_, &QTimer::timeout, this, [this] { show_event_text(); });
+  count_timer_.setSingleShot(true);
+  connect(&count_timer_, &QTimer::timeout, this, [this] { show_count(/*now=*/true); });
 
   tmr_.setInterval(150);
   connect(&tmr_, &QTimer::timeout, this, [this] { tmr_Timer(); });
@@ -128,30 +129,35 @@ void FrmProbeServerDump::set_event_text(const std::string& text) {
   // The same text again (a bulk stream's line is set for every frame) is no change.
   if (text == event_text_) return;
   event_text_ = text;
-  // A bulk stream changes the line for every frame, faster than a screen shows: the
-  // label takes the newest text at most once a screen frame.
-  if (!since_text_.isValid() || since_text_.hasExpired(kPaintIntervalMs)) {
-    show_event_text();
-  } else if (!text_timer_.isActive()) {
-    text_timer_.start(kPaintIntervalMs);
-  }
+  show_count();
 }
 
-void FrmProbeServerDump::show_event_text() {
-  lbl_->setText(QString::fromStdString(event_text_));
-  since_text_.start();
+void FrmProbeServerDump::show_count(bool now) {
+  // A download changes the line and the bar for every reading: they take the newest
+  // text and value at most ten times a second, the rest later by the timer.
+  if (!now && since_count_.isValid() && !since_count_.hasExpired(kCountIntervalMs)) {
+    if (!count_timer_.isActive()) count_timer_.start(kCountIntervalMs);
+    return;
+  }
+  since_count_.start();
+  const QString text = QString::fromStdString(event_text_);
+  lbl_->set_text(text);
+  if (pgb_->value() != progress_) {
+    pgb_->setValue(progress_);
+    // The bar repaints itself only when the step looks wide enough to it, and it counts
+    // a repaint of its top row (which the event line above overlaps) as a full one; so
+    // a bar that moves by 1% at a time would never be drawn again. Ask for it outright.
+    pgb_->update();
+  }
 }
 
 void FrmProbeServerDump::paint_now(QWidget* widget) {
-  // A change is painted at once, so that it shows while the run is busy on the line,
-  // but not more often than a screen shows pictures: a change within a frame of the
-  // last painting is left to the next turn of the event loop, which paints it once.
-  if (!since_paint_.isValid() || since_paint_.hasExpired(kPaintIntervalMs)) {
-    widget->repaint();
-    since_paint_.start();
-  } else {
-    widget->update();
-  }
+  // The run never stays on the line without the event loop turning: every wait for the
+  // line runs it (and the one that may not, a legacy server's first byte, comes right
+  // after a yield). A change asked for here is painted there, within milliseconds,
+  // together with every other change since, once a screen frame at most, and never on
+  // the way between a reply and the next request.
+  widget->update();
 }
 
 void FrmProbeServerDump::show_led(int index, LedColour colour) {
@@ -191,12 +197,9 @@ void FrmProbeServerDump::show_dump_frame(int frame) {
 }
 
 void FrmProbeServerDump::set_progress(int percent) {
-  if (percent == pgb_->value()) return;
-  pgb_->setValue(percent);
-  // The bar repaints itself only when the step looks wide enough to it, and it counts
-  // a repaint of its top row (which the event line above overlaps) as a full one; so a
-  // bar that moves by 1% at a time would never be drawn again. Ask for it outright.
-  pgb_->update();
+  if (percent == progress_) return;
+  progress_ = percent;
+  show_count();
 }
 
 bool FrmProbeServerDump::speed_hi() const {

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "platform/window.h"
+#include "qt/event_line.h"
 
 namespace tavric::qt {
 
@@ -40,7 +41,7 @@ class FrmProbeServerDump : public QWidget, public tavric::Window {
   // The first tick of `tmr`.
   std::function<void()> on_tick;
 
-  QLabel* event_line() const { return lbl_; }
+  EventLine* event_line() const { return lbl_; }
   QProgressBar* progress_bar() const { return pgb_; }
 
  signals:
@@ -56,11 +57,11 @@ class FrmProbeServerDump : public QWidget, public tavric::Window {
   void tmr_Timer();
   const QPixmap& lamp_picture(LedColour colour);
   void paint_now(QWidget* widget);
-  void show_event_text();
+  void show_count(bool now = false);
 
   QRadioButton* opt_speed_[2];
   QLabel* label3_;
-  QLabel* lbl_;
+  EventLine* lbl_;
   QLabel* label2_;
   QProgressBar* pgb_;
   QLabel* led_[2];
@@ -76,9 +77,9 @@ class FrmProbeServerDump : public QWidget, public tavric::Window {
   QPixmap dump_frames_[10];  // drawn for frames_dpr_
   qreal frames_dpr_ = 0;
   std::string event_text_ = "Connecting, please wait ...";
-  QElapsedTimer since_text_;   // since the label last took a text
-  QTimer text_timer_;          // brings the newest text to the label later
-  QElapsedTimer since_paint_;  // since a change was last painted at once
+  int progress_ = 0;
+  QElapsedTimer since_count_;  // since the event line and the bar last changed
+  QTimer count_timer_;         // brings the newest text and value to them later
   bool closed_ = false;
   QElapsedTimer since_events_;  // since yield() last let the window handle its events
   double dpi_ = 96.0;

@@ -50,9 +50,20 @@ LineSettings parse_settings(const std::string& text) {
 QtSerialPort::QtSerialPort(FrmProbeServerDump& window, std::filesystem::path settings_folder)
     : window_(window), settings_folder_(std::move(settings_folder)) {
   // Every arrival is timed where it is read into the port's buffer, whoever runs the
-  // event loop then, so that a wait can tell how long the line has been quiet.
-  QObject::connect(&port_, &QSerialPort::readyRead,
-                   [this] { last_arrival_ = SystemClock().monotonic(); });
+  // event loop then, so that a wait can tell how long the line has been quiet; one that
+  // watches the port ends with it.
+  QObject::connect(&port_, &QSerialPort::readyRead, [this] {
+    last_arrival_ = SystemClock().monotonic();
+    if (loop_ && watching_) loop_->quit();
+  });
+  wait_timer_.setSingleShot(true);
+  wait_timer_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&wait_timer_, &QTimer::timeout, [this] {
+    if (loop_) loop_->quit();
+  });
+  QObject::connect(&window_, &FrmProbeServerDump::closedByUser, [this] {
+    if (loop_) loop_->quit();
+  });
 }
 
 bool QtSerialPort::open(std::string& error) {
@@ -79,6 +90,7 @@ bool QtSerialPort::open(std::string& error) {
   // the port's lock file keeps out every program that honours it.)
   ::ioctl(static_cast<int>(port_.handle()), TIOCEXCL);
   last_arrival_ = SystemClock().monotonic();
+  has_modem_lines_ = true;
   // The port's own watch on its device, which a wait may pause (see sleep_unwatched).
   read_notifier_ = nullptr;
   for (QSocketNotifier* n : port_.findChildren<QSocketNotifier*>()) {
@@ -99,12 +111,15 @@ void QtSerialPort::close() {
   if (port_.isOpen()) port_.close();
 }
 
+// A device without modem control lines (a pseudo-terminal, some adapters) refuses
+// them; it is not asked again until the port is opened anew, since each refusal costs
+// the port an error report.
 void QtSerialPort::set_dtr(bool on) {
-  if (port_.isOpen()) port_.setDataTerminalReady(on);  // false on a pty: no modem lines
+  if (port_.isOpen() && has_modem_lines_) has_modem_lines_ = port_.setDataTerminalReady(on);
 }
 
 void QtSerialPort::set_rts(bool on) {
-  if (port_.isOpen()) port_.setRequestToSend(on);
+  if (port_.isOpen() && has_modem_lines_) has_modem_lines_ = port_.setRequestToSend(on);
 }
 
 std::size_t QtSerialPort::in_buffer_count() {
@@ -122,6 +137,7 @@ void QtSerialPort::output(ByteView bytes) {
   if (!port_.isOpen() || bytes.empty()) return;
   port_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
   port_.flush();  // out now, not at the next turn of the event loop
+  last_output_ = SystemClock().monotonic();
   if (on_bytes) on_bytes(true, bytes);
 }
 
@@ -153,58 +169,47 @@ void QtSerialPort::wait_for_input(MonoTime deadline, WindowEvents events, std::s
     return;
   }
   window_.check_open();
-  // Bytes of a piece are coming in: the rest cannot all be here before they have had
-  // their line time, and until then the device is not even watched, so that a line
-  // that hands bytes over one or two at a time wakes nobody for each of them.
-  const qint64 have = port_.isOpen() ? port_.bytesAvailable() : 0;
-  if (have > 0 && have < wanted) {
-    const MonoTime earliest =
-        clock.monotonic() +
-        line_time(settings_baud(settings_), static_cast<std::size_t>(wanted - have));
-    sleep_unwatched(std::min(earliest, deadline));
-  }
-  if (!enough()) {
-    const int ms = remaining_ms();
-    if (ms > 0) {
-      QEventLoop loop;
-      QTimer timer;
-      timer.setSingleShot(true);
-      timer.setTimerType(Qt::PreciseTimer);
-      QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-      // Bytes short of `wanted` are left in the buffer without waking the run.
-      QObject::connect(&port_, &QSerialPort::readyRead, &loop, [&] {
-        if (enough()) loop.quit();
-      });
-      QObject::connect(&window_, &FrmProbeServerDump::closedByUser, &loop, &QEventLoop::quit);
-      timer.start(ms);
-      loop.exec();
-    } else {
-      QCoreApplication::processEvents(QEventLoop::AllEvents);
-    }
+  const int baud = settings_baud(settings_);
+  // A sleep through a piece ends this long before its last byte can be in, so that the
+  // timer's millisecond steps never make the run late for it: the last bytes wake the
+  // run as they come.
+  const MonoTime margin = std::max(line_time(baud, 2), MonoTime(std::chrono::microseconds(1500)));
+  bool unwatched = true;  // whether bytes may have come that the port has not read
+  for (;;) {
+    if (unwatched && port_.isOpen()) port_.waitForReadyRead(0);  // what the device holds
+    if (enough() || !port_.isOpen() || clock.monotonic() >= deadline) break;
+    const auto need = static_cast<std::size_t>(wanted - port_.bytesAvailable());
+    // While bytes are coming in, the rest cannot all be here before their line time,
+    // and until then the device is not even watched, so that a line that hands bytes
+    // over one or two at a time wakes nobody for each of them. A quiet line is watched
+    // for its first byte.
+    // (Bytes are coming in when the last one came after the last request went out, and
+    // came just now.)
+    const MonoTime now = clock.monotonic();
+    const bool flowing = last_arrival_ > last_output_ && now - last_arrival_ <= line_time(baud, 2);
+    const MonoTime until = std::min(deadline, now + line_time(baud, need) - margin);
+    unwatched = flowing && read_notifier_ && until - now >= std::chrono::milliseconds(1);
+    sleep_until(unwatched ? until : deadline, /*watch_port=*/!unwatched);
+    window_.check_open();
   }
   window_.check_open();
 }
 
-void QtSerialPort::sleep_unwatched(MonoTime until) {
+void QtSerialPort::sleep_until(MonoTime until, bool watch_port) {
   const MonoTime left = until - SystemClock().monotonic();
-  if (!read_notifier_ || !port_.isOpen() || left <= MonoTime::zero()) return;
-  read_notifier_->setEnabled(false);
-  {
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&window_, &FrmProbeServerDump::closedByUser, &loop, &QEventLoop::quit);
-    timer.start(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
-    loop.exec();
-  }
-  if (!read_notifier_) return;
-  read_notifier_->setEnabled(true);
-  // What came meanwhile is taken in one read now. Its last byte came no later than now,
-  // which is when it is taken to have come: a reply that stopped part way is waited
-  // for at most one piece's line time longer, never shorter.
-  if (port_.isOpen()) port_.waitForReadyRead(0);
+  if (left <= MonoTime::zero()) return;
+  if (!watch_port) read_notifier_->setEnabled(false);
+  QEventLoop loop;
+  loop_ = &loop;
+  watching_ = watch_port;
+  wait_timer_.start(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+  loop.exec();
+  wait_timer_.stop();
+  loop_ = nullptr;
+  // Bytes that came while the device was not watched are taken in by the next read;
+  // their last one came no later than then, which is when it is taken to have come: a
+  // reply that stopped part way is waited for at most that much longer, never shorter.
+  if (!watch_port && read_notifier_) read_notifier_->setEnabled(true);
 }
 
 }  // namespace tavric::qt

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QEventLoop>
 #include <QPointer>
 #include <QSerialPort>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <filesystem>
 #include <functional>
 
@@ -38,9 +40,9 @@ class QtSerialPort : public SerialPort {
   std::function<void(bool sent, ByteView bytes)> on_bytes;
 
  private:
-  // Sleeps until `until` while the window handles its events, without watching the
-  // device, then takes in what came meanwhile.
-  void sleep_unwatched(MonoTime until);
+  // Sleeps until `until` while the window handles its events; with `watch_port` an
+  // arriving byte ends the sleep, without it the device is not even watched.
+  void sleep_until(MonoTime until, bool watch_port);
 
   FrmProbeServerDump& window_;
   std::filesystem::path settings_folder_;
@@ -48,7 +50,12 @@ class QtSerialPort : public SerialPort {
   int number_ = 1;
   std::string settings_ = kSettings9600;
   MonoTime last_arrival_{0};
+  MonoTime last_output_{0};
+  bool has_modem_lines_ = true;
   QPointer<QSocketNotifier> read_notifier_;
+  QTimer wait_timer_;           // ends the sleep in progress
+  QEventLoop* loop_ = nullptr;  // the sleep in progress
+  bool watching_ = false;       // it ends at an arriving byte
 };
 
 }  // namespace tavric::qt

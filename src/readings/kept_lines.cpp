@@ -12,7 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kReadPiece = 1 << 20;
+constexpr std::size_t kReadPiece = 1 << 16;
 constexpr const char* kHeading =
     "# Bytes of \"Tavric Probe Data.csv\" appended by runs that left their readings on the "
     "server:\n# from, to and FNV-1a digest; \"-\" while a run is appending.\n";

@@ -37,23 +37,31 @@ std::size_t buckets_per_line(const FieldData& data, std::size_t points) {
   return std::clamp<std::size_t>(points / 2 / lines, 64, Downsampler::kDefaultBuckets);
 }
 
-void append_chart_data(const FieldData& data, std::size_t buckets, std::string& out) {
-  out += "{\"probes\":[";
+void write_chart_data(const FieldData& data, std::size_t buckets,
+                      const std::function<void(std::string_view)>& out) {
+  std::string piece = "{\"probes\":[";
+  const auto send = [&] {
+    out(piece);
+    piece.clear();
+  };
   bool first = true;
   for (const auto& [id, probe] : data.probes) {
-    out += first ? "" : ",";
+    piece += first ? "" : ",";
     first = false;
-    out += "{\"id\":";
-    append_number(out, id);
-    out += ",\"lines\":[";
+    piece += "{\"id\":";
+    append_number(piece, id);
+    piece += ",\"lines\":[";
     for (int i = 0; i < kDataLines; ++i) {
-      append_line(probe.line(i), buckets, out);
-      out += ',';
+      append_line(probe.line(i), buckets, piece);
+      piece += ',';
+      send();
     }
-    append_line(probe.ambient(), buckets, out);
-    out += "]}";
+    append_line(probe.ambient(), buckets, piece);
+    piece += "]}";
+    send();
   }
-  out += "]}";
+  piece += "]}";
+  send();
 }
 
 }  // namespace tavric::report

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "report/field_scan.h"
 
@@ -13,7 +15,10 @@ namespace tavric::report {
 // 2000-01-01 00:00:00, the first one whole and each further one as the step from the
 // one before; values are in hundredths. Each line keeps at most `buckets_per_line`
 // buckets of its downsampling.
-void append_chart_data(const FieldData& data, std::size_t buckets_per_line, std::string& out);
+// The text goes to `out` a line of one chart at a time, so that no more than one line's
+// points is ever held as text.
+void write_chart_data(const FieldData& data, std::size_t buckets_per_line,
+                      const std::function<void(std::string_view)>& out);
 
 // The buckets each line may keep so that all lines together stay within `points`.
 std::size_t buckets_per_line(const FieldData& data, std::size_t points);

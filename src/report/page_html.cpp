@@ -149,10 +149,8 @@ void write_page(const FieldData& data, const PageFacts& facts,
   out("</tbody></table></section>\n");
   out(kChartsSection);
   out("</main>\n<script type=\"application/json\" id=\"chart-data\">");
-  std::string json;
   const std::size_t buckets = buckets_per_line(data, kPagePoints);
-  append_chart_data(data, buckets, json);
-  out(json);
+  write_chart_data(data, buckets, out);
   out("</script>\n<script>\n");
   out(kDygraphScript);
   out("\n</script>\n<script>\nconst BUCKETS_PER_LINE = " + std::to_string(buckets) + ";\n");

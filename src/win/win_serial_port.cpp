@@ -245,6 +245,7 @@ void WinSerialPort::output(ByteView bytes) {
     ::GetOverlappedResult(port_, &at, &sent, TRUE);
   }
   ::CloseHandle(at.hEvent);
+  last_output_ = WinClock().monotonic();
 }
 
 Bytes WinSerialPort::input() {
@@ -258,17 +259,38 @@ void WinSerialPort::wait_for_input(MonoTime deadline, WindowEvents events, std::
   const std::size_t wanted = std::max<std::size_t>(bytes, 1);
   const bool messages = events == WindowEvents::Process && window_ != nullptr;
   if (messages) window_->check_open();
+  const int baud = settings_baud(settings_);
+  // A sleep through a piece ends this long before its last byte can be in, so that the
+  // timer's millisecond steps never make the run late for it: the last bytes wake the
+  // run as they come.
+  const MonoTime margin = std::max(line_time(baud, 2), MonoTime(std::chrono::microseconds(1500)));
   for (;;) {
     collect();
     if (!is_open() || received_.size() >= wanted) break;
     const DWORD ms = milliseconds_until(deadline);
     if (ms == 0) break;
-    if (read_stalled_) {
+    // While bytes are coming in (the last came after the last request went out, and just
+    // now), the rest cannot all be here before their line time, and until then the line
+    // is not watched, so that a byte or two at a time wakes nobody. What came meanwhile
+    // is taken when the sleep ends; a reply that stopped part way is then waited for at
+    // most one piece's line time longer, never shorter.
+    const MonoTime now = WinClock().monotonic();
+    const bool flowing = last_arrival_ > last_output_ && now - last_arrival_ <= line_time(baud, 2);
+    const MonoTime until =
+        std::min(deadline, now + line_time(baud, wanted - received_.size()) - margin);
+    if (flowing && until - now >= std::chrono::milliseconds(1)) {
+      for (DWORD pause; (pause = milliseconds_until(until)) > 0;) {
+        MainWindow::wait_for(nullptr, pause, messages);  // a window message ends it early
+        if (!messages) continue;
+        window_->pump_messages();
+        if (window_->closed()) break;
+      }
+    } else if (read_stalled_) {
       // Nothing to wait on but the time: look at the line again after a pause.
       MainWindow::wait_for(nullptr, std::min(ms, kStalledReadPauseMs), messages);
       read_stalled_ = false;
     } else {
-      // Bytes short of `wanted` end this sleep, are taken, and the sleep goes on.
+      // An arriving byte ends this sleep; it is taken, and the wait goes on.
       MainWindow::wait_for(read_event_, ms, messages);
     }
     if (messages) {

@@ -53,6 +53,7 @@ class WinSerialPort : public SerialPort {
   bool read_stalled_ = false;
   Bytes received_;
   MonoTime last_arrival_{0};
+  MonoTime last_output_{0};
 };
 
 }  // namespace tavric::win

@@ -1,0 +1,35 @@
+#include "qt/event_line.h"
+
+#include <QEvent>
+#include <QPainter>
+
+namespace tavric::qt {
+
+EventLine::EventLine(const QString& text, QWidget* parent) : QWidget(parent) {
+  text_.setTextFormat(Qt::PlainText);
+  text_.setPerformanceHint(QStaticText::AggressiveCaching);
+  set_text(text);
+}
+
+void EventLine::set_text(const QString& text) {
+  if (text == text_.text()) return;
+  text_.setText(text);
+  text_.prepare(QTransform(), font());
+  update();
+}
+
+void EventLine::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setFont(font());
+  p.setPen(palette().color(QPalette::WindowText));
+  p.setClipRect(rect());
+  p.drawStaticText(0, 0, text_);
+}
+
+void EventLine::changeEvent(QEvent* event) {
+  // A new font (the window sizes it to fit the box) means a new layout.
+  if (event->type() == QEvent::FontChange) text_.prepare(QTransform(), font());
+  QWidget::changeEvent(event);
+}
+
+}  // namespace tavric::qt
