@@ -13,9 +13,14 @@ EventLine::EventLine(const QString& text, QWidget* parent) : QWidget(parent) {
 
 void EventLine::set_text(const QString& text) {
   if (text == text_.text()) return;
+  // Only where the old or the new text lies is painted again: the box reaches under the
+  // speed options, the animation and the progress bar's frame, and each of them would be
+  // painted again with it although a short text never comes near them.
+  const QRectF old_area(QPointF(0, 0), text_.size());
   text_.setText(text);
   text_.prepare(QTransform(), font());
-  update();
+  const QRectF new_area(QPointF(0, 0), text_.size());
+  update(old_area.united(new_area).toAlignedRect().adjusted(0, 0, 1, 1) & rect());
 }
 
 void EventLine::paintEvent(QPaintEvent*) {
