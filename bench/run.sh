@@ -9,7 +9,7 @@
 #   bench/run.sh --no-build           # reuse the binaries already built
 #
 # Cases: v5-hi, v5-lo, legacy-hi, reference, unpaced, silent, report. Needs python3, cmake,
-# ninja and Qt 6; takes about five minutes. BENCH_BUILD sets the build folder
+# ninja and Qt 6; takes about twelve minutes. BENCH_BUILD sets the build folder
 # (default build-bench in the repository; a --rev build uses build-bench-rev, with
 # the exported sources in build-bench-rev-src).
 set -euo pipefail
