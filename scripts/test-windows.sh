@@ -32,6 +32,18 @@ export WINEDEBUG=-all WINEDLLOVERRIDES='mscoree=;mshtml='
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
 
+# One GUI program for 64-bit Windows that needs nothing installed: every DLL it imports
+# ships with Windows itself.
+headers=$(x86_64-w64-mingw32-objdump -p "$build/probe-server-dump.exe")
+grep -q 'Subsystem.*(Windows GUI)' <<<"$headers" ||
+  { echo "test-windows: probe-server-dump.exe is not a Windows GUI program" >&2; exit 1; }
+foreign=$(awk '/DLL Name:/ { print $3 }' <<<"$headers" |
+  grep -viE '^(advapi32|comctl32|comdlg32|gdi32|gdiplus|kernel32|msvcrt|ole32|oleaut32|shell32|shlwapi|user32|uxtheme|ws2_32|version|winmm|dwmapi|shcore)\.dll$' || true)
+[ -z "$foreign" ] || {
+  echo "test-windows: probe-server-dump.exe imports $(echo $foreign), not part of Windows" >&2
+  exit 1
+}
+
 # The Linux program of the same sources (a no-op after scripts/test.sh): the two
 # programs' files are compared byte for byte.
 linux=${TAVRIC_LINUX_BUILD_DIR:-build-test}
