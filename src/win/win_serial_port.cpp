@@ -99,6 +99,11 @@ bool WinSerialPort::open(std::string& error) {
     }
     return false;
   }
+  if (!claim_.take(h, port_device(number_))) {
+    ::CloseHandle(h);
+    error = "Port in use: " + port_name(number_) + " is open in another program";
+    return false;
+  }
   port_ = h;
   if (!read_event_) read_event_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   configure();
@@ -155,6 +160,7 @@ void WinSerialPort::close() {
   }
   ::CloseHandle(port_);
   port_ = INVALID_HANDLE_VALUE;
+  claim_.release();
   received_.clear();
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/serial_port.h"
+#include "win/device_claim.h"
 
 namespace tavric::win {
 
@@ -44,6 +45,7 @@ class WinSerialPort : public SerialPort {
   int number_ = 1;
   std::string settings_ = kSettings9600;
   HANDLE port_ = INVALID_HANDLE_VALUE;
+  DeviceClaim claim_;  // held while the port is open
   HANDLE read_event_ = nullptr;
   OVERLAPPED read_{};
   Byte read_byte_ = 0;

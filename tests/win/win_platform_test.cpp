@@ -5,6 +5,7 @@
 #include "session/exit_status.h"
 #include "tests/host/test_host.h"
 #include "win/command_args.h"
+#include "win/device_claim.h"
 #include "win/main_window.h"
 #include "win/registry_settings.h"
 #include "win/win_clock.h"
@@ -104,6 +105,21 @@ TEST(CommandArguments, SplitByTheSystemsRulesAsUtf8) {
                               LR"(--cell=" 0400 111" --pin-file C:\Łukasz\pin.txt)"),
             (std::vector<std::string>{"--output", "C:\\Users\\Jürgen\\Data", "--cell= 0400 111",
                                       "--pin-file", "C:\\Łukasz\\pin.txt"}));
+}
+
+// One device is held by one run, whatever name each run opened it by; a run that
+// closes its port lets the next one in.
+TEST(DeviceClaim, OneRunPerDeviceWhateverItsName) {
+  EXPECT_EQ(DeviceClaim::object_name(LR"(\\?\Z:\dev\pts\0)"),
+            DeviceClaim::object_name(LR"(\\?\z:\DEV\PTS\0)"));
+  EXPECT_NE(DeviceClaim::object_name(LR"(\\?\Z:\dev\pts\0)"),
+            DeviceClaim::object_name(LR"(\\?\Z:\dev\pts\1)"));
+  DeviceClaim first, second;
+  ASSERT_TRUE(first.take(INVALID_HANDLE_VALUE, LR"(\\.\COM231)"));
+  EXPECT_FALSE(second.take(INVALID_HANDLE_VALUE, LR"(\\.\com231)"));
+  EXPECT_FALSE(second.held());
+  first.release();
+  EXPECT_TRUE(second.take(INVALID_HANDLE_VALUE, LR"(\\.\COM231)"));
 }
 
 // The window's own waits, with the messages a person or the system sends meanwhile.
