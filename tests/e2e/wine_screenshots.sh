@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the window at the same moment of a run (reading 40 of 120 of a v5 "Lo"
-# download): the Windows program under Wine at 100% and 150% (96 and 144 DPI), and the
-# Linux program, into SHOT-DIR; then the "Serial Port" prompt of a first launch under
+# download): the Windows program under Wine at 100%, 150% and 200% (96, 144 and 192 DPI),
+# and the Linux program, into SHOT-DIR; then the "Serial Port" prompt of a first launch under
 # Wine, answered by typing as a person does, with the port saved in the registry.
 # Usage: wine_screenshots.sh PROBE-SERVER-DUMP.EXE LINUX-PROBE-SERVER-DUMP PROBE-SERVER-SIM
 #        WINEPREFIX SHOT-DIR
@@ -14,7 +14,7 @@ mkdir -p "$shots"
 run=(--readings 120 --records clean)
 moment='event: Loading reading 40/120'
 
-for dpi in 96 144; do
+for dpi in 96 144 192; do
   set_dpi "$dpi"
   wine_start "windows-$dpi" "${run[@]}" -- --port "$com" --speed lo
   wait_trace "$moment"
