@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Windows program and the core's test suites (scripts/build-windows.sh), runs
 # the suites under Wine, then the end-to-end runs of the Windows program under Wine
-# against the Linux simulator, compared with the Linux program's files, and two runs at
-# once on one device and on one output folder. Installs Wine,
-# Xvfb and the tools the runs need when they are missing (Debian 12).
+# against the Linux simulator, compared with the Linux program's files, two runs at once
+# on one device and on one output folder, and a run onto a nearly full disk. Installs
+# Wine, Xvfb and the tools the runs need when they are missing (Debian 12).
 # The Linux program and simulator come from $TAVRIC_LINUX_BUILD_DIR (default
 # build-test, as scripts/test.sh leaves it), built there when missing.
 set -euo pipefail
@@ -68,5 +68,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$build" --output-on-fa
 tests/e2e/wine.sh "$build/probe-server-dump.exe" "$linux/probe-server-dump" \
   "$linux/probe-server-sim" "$WINEPREFIX"
 tests/e2e/wine_field.sh "$build/probe-server-dump.exe" "$linux/probe-server-dump" \
+  "$linux/probe-server-sim" "$WINEPREFIX"
+tests/e2e/wine_full_disk.sh "$build/probe-server-dump.exe" "$linux/probe-server-dump" \
   "$linux/probe-server-sim" "$WINEPREFIX"
 echo "test-windows: done in $((SECONDS - started)) s"

@@ -115,6 +115,8 @@ void write_record(Session& s, const std::vector<Range>& ranges) {
     if (!e) e = closed;
   }
   if (!e) e = files.rename(fresh, record_file(s));
+  // A record not written whole is not left behind beside the old one.
+  if (e && files.is_regular_file(fresh)) (void)files.remove(fresh);
   if (!e) e = files.sync_directory(s.p.output_dir);
   // Without the record the next run may append these readings again: a duplicate, never
   // a loss, so the run goes on.

@@ -40,7 +40,8 @@ wine_cleanup() {
   for pid in "$run_pid" "$sim_pid"; do
     [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
-  [ -n "${wineserver:-}" ] && "$wineserver" -k 2>/dev/null
+  # Gone before the next script starts its own server for the same prefix.
+  [ -n "${wineserver:-}" ] && { "$wineserver" -k 2>/dev/null; "$wineserver" -w 2>/dev/null; }
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   rm -f "$WINEPREFIX/dosdevices/com$com"
   if [ -n "${E2E_KEEP:-}" ]; then echo "kept $work" >&2; else rm -rf "$work"; fi
