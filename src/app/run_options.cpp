@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "platform/file_system.h"
+#include "platform/trimmed.h"
 #include "readings/output_files.h"
 
 namespace tavric {
@@ -24,13 +25,6 @@ std::string lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return text;
-}
-
-std::string trimmed(std::string_view text) {
-  const char* blanks = " \t\r\n";
-  const auto first = text.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  return std::string(text.substr(first, text.find_last_not_of(blanks) - first + 1));
 }
 
 bool all_digits(std::string_view text) {
@@ -83,7 +77,7 @@ std::string take_folder_wait(const std::string& value, RunOptions& o) {
 std::string take_cell(const std::string& value, RunOptions& o) {
   // The number goes straight into the dial command: only what a dial string holds,
   // so that nothing can end the command early or add another.
-  const std::string number = trimmed(value);
+  const std::string number(trimmed(value, " \t\r\n"));
   const bool has_digit =
       std::any_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); });
   const bool dialable = std::all_of(number.begin(), number.end(), [](unsigned char c) {
@@ -100,7 +94,7 @@ std::string take_pin_file(const std::string& value, RunOptions& o) {
   std::string text(kPinFileLimit + 1, '\0');
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<std::size_t>(in.gcount()));
-  const std::string pin = trimmed(text);
+  const std::string pin(trimmed(text, " \t\r\n"));
   // The modem dialogue sends a PIN of exactly four characters and silently none of
   // any other length; a file that cannot work is better refused here.
   if (pin.size() != 4 || !all_digits(pin)) {

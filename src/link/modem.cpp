@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "platform/run_control.h"
+#include "platform/trimmed.h"
 #include "protocol/status.h"
 #include "session/exit_status.h"
 #include "session/feedback.h"
@@ -20,12 +21,6 @@ std::string upper(std::string text) {
 void send_text(Session& s, const std::string& text) {
   const Bytes bytes(text.begin(), text.end());
   s.p.port.output(bytes);
-}
-
-std::string trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 // Counts characters, not bytes, so that a PIN typed with any keyboard is measured right.
@@ -118,7 +113,7 @@ bool ConnectThroughModem(Session& s) {
   const std::string number =
       s.p.dialogs.prompt("Cell Number", "Connect to cell number:", s.p.settings.get("Cell", ""));
   if (number.empty()) end_program();
-  s.p.settings.set("Cell", trimmed(number));
+  s.p.settings.set("Cell", std::string(trimmed(number, " ")));
   ShowEvent(s, "Dialing " + number + " ...");
 
   s.ModemExpect = "CONNECT";

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "platform/calendar.h"
+#include "platform/trimmed.h"
 
 namespace tavric::report {
 namespace {
@@ -10,12 +11,7 @@ namespace {
 constexpr std::size_t kProbeDataFields = 3 + 2 * kDepths;  // probe, date, pairs, volts
 constexpr std::size_t kDumpFields = 7 + 2 * kDepths;       // probe, number, date, pairs, four more
 constexpr std::size_t kMostFields = kDumpFields;
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
+constexpr std::string_view kBlanks = " \t";
 
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
@@ -35,7 +31,7 @@ bool split(std::string_view line, std::array<std::string_view, kMostFields>& fie
 }
 
 std::optional<int> parse_probe_id(std::string_view text) {
-  text = trimmed(text);
+  text = trimmed(text, kBlanks);
   if (text.empty() || text.size() > 6) return std::nullopt;
   int id = 0;
   for (const char c : text) {
@@ -59,7 +55,7 @@ std::optional<int> digits(std::string_view text, std::size_t at, std::size_t wid
 }  // namespace
 
 std::optional<Hundredths> parse_hundredths(std::string_view text) {
-  text = trimmed(text);
+  text = trimmed(text, kBlanks);
   const bool negative = !text.empty() && text.front() == '-';
   if (negative) text.remove_prefix(1);
   std::int64_t whole = 0;
@@ -86,7 +82,7 @@ std::optional<Hundredths> parse_hundredths(std::string_view text) {
 }
 
 std::optional<Seconds> parse_date_time(std::string_view text) {
-  text = trimmed(text);
+  text = trimmed(text, kBlanks);
   if (text.size() != 19) return std::nullopt;
   const char dash = text[4];
   if ((dash != '/' && dash != '-') || text[7] != dash || text[10] != ' ' || text[13] != ':' ||
