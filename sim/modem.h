@@ -42,6 +42,8 @@ class CellModem : public LineDevice {
     // Commands the modem misses while it wakes up (no echo, no answer), so that with
     // 1 only the second "ATE0" is answered.
     int ignored_ate0 = 0;
+    // A modem that answers "ATE0" but keeps echoing every command line.
+    bool echo_stays_on = false;
   };
 
   // `server` is the device at the other end of the call; the modem attaches it to an

@@ -133,6 +133,11 @@ Scenario parse_scenario(const std::vector<std::string>& args, std::string& error
            sc.modem_config.ignored_ate0 = 1;
            return true;
          }
+         if (v == "echo-stays-on") {
+           modem_option = true;
+           sc.modem_config.echo_stays_on = true;
+           return true;
+         }
          const std::string e = add_fault(sc.faults, v);
          if (!e.empty()) error = e;
          return e.empty();
@@ -265,6 +270,7 @@ std::string scenario_help(const std::string& program) {
          "  --fault ITEM             fault plan item; repeat for more:\n" +
          fault_help() +
          "  ate0-ignored           modem: the first \"ATE0\" goes unanswered\n"
+         "  echo-stays-on          modem: \"ATE0\" is answered OK but echo stays on\n"
          "\n"
          "Cell modem:\n"
          "  --modem                  put a cell modem in front of the (v5) server\n"

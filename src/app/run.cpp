@@ -1,14 +1,11 @@
 #include "app/run.h"
 
 #include "app/chart_page_step.h"
+#include "app/connection.h"
 #include "app/form.h"
 #include "app/stages.h"
-#include "link/line_speed.h"
 #include "link/modem.h"
-#include "link/open_port.h"
-#include "platform/number_rule.h"
 #include "platform/run_control.h"
-#include "protocol/status.h"
 #include "readings/output_files.h"
 #include "readings/output_folder.h"
 #include "session/exit_status.h"
@@ -16,38 +13,6 @@
 
 namespace tavric {
 namespace {
-
-constexpr const char* kNoCommsPrompt =
-    "Cannot connect to server, no comms.\r"
-    "Make sure the server is plugged in and is switched on. Also make sure that the correct "
-    "serial port number is specified.";
-
-// Finds the server; returns true for a legacy server.
-bool ConnectionLoop(Session& s) {
-  bool legacy = false;
-  while (s.NoComms) {
-    s.p.window.yield();
-    NextDumpImg(s);
-    OpenPort(s);
-    GetStatus(s);
-    if (s.NoComms) {
-      v5GetStatus(s);
-    } else {
-      legacy = true;
-    }
-    if (s.NoComms && RecoverStrandedServer(s)) {
-      GetStatus(s);
-      legacy = !s.NoComms;
-    }
-    if (!s.NoComms) break;
-    if (ConnectThroughModem(s)) break;
-    s.PortNumber = prompt_number16(
-        s.p.dialogs.prompt("No Comms", kNoCommsPrompt, std::to_string(s.PortNumber)));
-    if (s.PortNumber == 0) throw ProgramEnd{kExitNoComms};
-    s.p.settings.set("Port", std::to_string(s.PortNumber));
-  }
-  return legacy;
-}
 
 void CloseEverything(Session& s) {
   if (s.DumpFile || s.ProbeFile) CloseOutputFiles(s);
