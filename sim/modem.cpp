@@ -150,7 +150,7 @@ void CellModem::run_command(const std::string& received, MonoTime at) {
     return reply("OK", at);
   }
   if (body == "E0") {
-    echo_ = false;
+    echo_ = config_.echo_stays_on;
     return reply("OK", at);
   }
   if (body == "+CPIN?") {

@@ -67,4 +67,19 @@ TEST(CellModem, WholeDialogueWithPinAndCall) {
   EXPECT_EQ(modem.hangups(), 1);
 }
 
+TEST(CellModem, EchoThatStaysOnEchoesEveryCommandLine) {
+  tavric::sim::V5Server server;
+  CellModem::Config config;
+  config.pin = "4321";
+  config.echo_stays_on = true;
+  CellModem modem(server, config);
+  TestHost host;
+  simtest::open_line(host, modem);
+
+  EXPECT_EQ(say(host, "ATE0\r"), "ATE0\r\r\nOK\r\n");
+  EXPECT_TRUE(modem.echo());
+  EXPECT_EQ(say(host, "AT+CPIN=\"4321\"\r"), "AT+CPIN=\"4321\"\r\r\nOK\r\n");
+  EXPECT_TRUE(modem.sim_unlocked());
+}
+
 }  // namespace
