@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
 
 namespace tavric::report {
 namespace {
@@ -29,6 +30,35 @@ void append_line(const Downsampler& line, std::size_t buckets, std::string& out)
   out += "]]";
 }
 
+void append_marks(const ProbeHealth* health, std::string& out) {
+  out += ",\"gaps\":[";
+  if (health) {
+    for (std::size_t i = 0; i < health->gaps.size(); ++i) {
+      out += i ? ",[" : "[";
+      append_number(out, health->gaps[i].from);
+      out += ',';
+      append_number(out, health->gaps[i].to);
+      out += ']';
+    }
+  }
+  out += "],\"marks\":[";
+  if (health) {
+    for (std::size_t i = 0; i < health->marks.size(); ++i) {
+      const ChartMark& m = health->marks[i];
+      out += i ? ",[" : "[";
+      append_number(out, m.column);
+      out += ',';
+      append_number(out, static_cast<int>(m.kind));
+      out += ',';
+      append_number(out, m.from);
+      out += ',';
+      append_number(out, m.to);
+      out += ']';
+    }
+  }
+  out += ']';
+}
+
 }  // namespace
 
 std::size_t buckets_per_line(const FieldData& data, std::size_t points) {
@@ -37,8 +67,10 @@ std::size_t buckets_per_line(const FieldData& data, std::size_t points) {
   return std::clamp<std::size_t>(points / 2 / lines, 64, Downsampler::kDefaultBuckets);
 }
 
-void write_chart_data(const FieldData& data, std::size_t buckets,
-                      const std::function<void(std::string_view)>& out) {
+void write_chart_data(const FieldData& data, const std::vector<ProbeHealth>& health,
+                      std::size_t buckets, const std::function<void(std::string_view)>& out) {
+  std::map<int, const ProbeHealth*> health_of;
+  for (const ProbeHealth& h : health) health_of[h.probe] = &h;
   std::string piece = "{\"probes\":[";
   const auto send = [&] {
     out(piece);
@@ -57,7 +89,10 @@ void write_chart_data(const FieldData& data, std::size_t buckets,
       send();
     }
     append_line(probe.ambient(), buckets, piece);
-    piece += "]}";
+    piece += ']';
+    const auto h = health_of.find(id);
+    append_marks(h == health_of.end() ? nullptr : h->second, piece);
+    piece += '}';
     send();
   }
   piece += "]}";

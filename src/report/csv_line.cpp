@@ -112,6 +112,27 @@ std::optional<Seconds> parse_date_time(std::string_view text) {
   return static_cast<Seconds>(seconds);
 }
 
+std::optional<MarkerLine> parse_marker_line(std::string_view line) {
+  // "!  1234 ,CRC error", "?  1234 ,Invalid data  3 ", "!  1234 ,Probe settings".
+  if (line.size() < 2 || (line[0] != '!' && line[0] != '?')) return std::nullopt;
+  const std::size_t comma = line.find(',');
+  if (comma == std::string_view::npos) return std::nullopt;
+  const auto probe = parse_probe_id(line.substr(1, comma - 1));
+  if (!probe) return std::nullopt;
+  const std::string_view what = line.substr(comma + 1);
+  MarkerLine out{*probe};
+  if (line[0] == '!' && what == "CRC error") {
+    out.kind = MarkerLine::Kind::CrcError;
+  } else if (line[0] == '?' && what.starts_with("Invalid data")) {
+    out.kind = MarkerLine::Kind::InvalidData;
+  } else if (line[0] == '!' && (what == "Probe settings" || what == "Repeater settings")) {
+    out.kind = MarkerLine::Kind::Settings;
+  } else {
+    return std::nullopt;
+  }
+  return out;
+}
+
 bool is_header_line(std::string_view line) {
   return line.starts_with("Probe,") || line.starts_with("Probe ,");
 }
@@ -160,7 +181,10 @@ std::optional<DumpLine> parse_dump_line(std::string_view line) {
   }
   const auto ambient = parse_hundredths(fields[3 + 2 * kDepths]);
   if (!ambient) return std::nullopt;
+  const auto volts = parse_hundredths(fields[4 + 2 * kDepths]);
+  if (!volts) return std::nullopt;
   out.ambient = *ambient;
+  out.volts = *volts;
   out.all_zero = all_zero && *ambient == 0;
   return out;
 }

@@ -32,6 +32,7 @@ struct DumpLine {
   int probe = 0;
   Seconds time = 0;
   Hundredths ambient = 0;  // °C
+  Hundredths volts = 0;
   // No sensor value and no ambient temperature: an entry without readings, whose zeros
   // were written in place of values.
   bool all_zero = false;
@@ -43,6 +44,14 @@ struct DumpLine {
 // hundredths) are taken, as a spreadsheet that saved the file may write them.
 std::optional<ProbeDataLine> parse_probe_data_line(std::string_view line);
 std::optional<DumpLine> parse_dump_line(std::string_view line);
+
+// A marker line of a dump file, written for a record that gave no reading.
+struct MarkerLine {
+  enum class Kind { CrcError, InvalidData, Settings };
+  int probe = 0;
+  Kind kind = Kind::CrcError;
+};
+std::optional<MarkerLine> parse_marker_line(std::string_view line);
 
 // A header line of either file ("Probe," at its start), which a file may hold again
 // where two files were joined.

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "readings/number_format.h"
 #include "readings/output_files.h"
+#include "report/health_rules.h"
 #include "report/line_reader.h"
 
 namespace tavric::report {
@@ -11,7 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kDumpFiles = 100;
+constexpr std::size_t kListedUnits = 100;  // as the run's list, whose spare slot is never named
 
 fs::path dump_file(const fs::path& output_dir, int number) {
   char name[16];
@@ -42,21 +44,36 @@ std::string scan_probe_data(FileSystem& files, const fs::path& file, FieldData& 
   return error ? read_failure(file, error) : std::string();
 }
 
-// Ambient temperatures for the probes of the probe data file, and the last run.
-std::string scan_dump(FileSystem& files, const fs::path& file, bool newest, FieldData& data) {
+// Ambient temperatures for the probes of the probe data file, the damaged records, and
+// the last run: its readings, the probes it heard from and its low batteries.
+std::string scan_dump(FileSystem& files, const fs::path& file, int number, FieldData& data) {
   if (!files.is_regular_file(file)) return {};
   ++data.dumps_read;
+  const bool newest = number == 0;
   if (newest) data.last_run.emplace();
+  std::optional<Seconds>& dump_newest = data.dump_newest[static_cast<std::size_t>(number)];
   const std::error_code error = for_each_line(files, file, [&](const TextLine& line) {
     if (!line.ended || line.overlong) return;
     const auto reading = parse_dump_line(line.text);
-    if (!reading || reading->all_zero) return;  // a header, a marker, an entry without values
+    if (!reading) {
+      const auto marker = parse_marker_line(line.text);
+      if (!marker || marker->kind == MarkerLine::Kind::Settings) return;
+      Damage& d = data.damage[marker->probe];
+      ++(marker->kind == MarkerLine::Kind::CrcError ? d.crc_errors : d.invalid);
+      d.dumps.set(static_cast<std::size_t>(number));
+      return;
+    }
     const auto probe = data.probes.find(reading->probe);
     if (newest) {
+      // An entry without values carries a battery, which the run's message counts too.
+      data.last_run_low.add(reading->probe, reading->volts);
+      if (probe != data.probes.end()) probe->second.add_last_run(reading->volts);
+    }
+    if (reading->all_zero) return;
+    dump_newest = std::max(dump_newest.value_or(reading->time), reading->time);
+    if (newest) {
       ++data.last_run->readings;
-      data.last_run->newest =
-          std::max(data.last_run->newest.value_or(reading->time), reading->time);
-      if (probe != data.probes.end()) probe->second.mark_in_last_run();
+      data.last_run->newest = dump_newest;
     }
     if (probe == data.probes.end()) return;
     probe->second.add_ambient(reading->time, reading->ambient);
@@ -68,6 +85,28 @@ std::string scan_dump(FileSystem& files, const fs::path& file, bool newest, Fiel
 
 }  // namespace
 
+void LowBatteryList::add(int probe, Hundredths volts) {
+  // From the lowest battery code up to, not including, the low-battery line.
+  if (volts < rules::kLowestBattery || volts >= rules::kLowVolts) return;
+  for (Unit& u : units_) {
+    if (u.probe == probe) {
+      u.volts = std::min(u.volts, volts);
+      return;
+    }
+  }
+  if (units_.size() < kListedUnits) units_.push_back({probe, volts});
+}
+
+std::string LowBatteryList::text() const {
+  std::string out;
+  for (const Unit& u : units_) {
+    if (u.probe <= 0) continue;
+    out += (out.empty() ? "" : ", ") + std::to_string(u.probe) + " (" +
+           FormatNumber(static_cast<float>(u.volts) / 100.0F, "##0.0") + "V)";
+  }
+  return out;
+}
+
 std::string scan_field(FileSystem& files, const fs::path& output_dir, FieldData& data) {
   const fs::path probe_data = output_dir / kProbeDataFile;
   data.probe_data_found = files.is_regular_file(probe_data);
@@ -76,7 +115,7 @@ std::string scan_field(FileSystem& files, const fs::path& output_dir, FieldData&
   }
   // Oldest first, so that each probe's ambient temperatures come in time order.
   for (int number = kDumpFiles - 1; number >= 0; --number) {
-    if (std::string failure = scan_dump(files, dump_file(output_dir, number), number == 0, data);
+    if (std::string failure = scan_dump(files, dump_file(output_dir, number), number, data);
         !failure.empty()) {
       return failure;
     }

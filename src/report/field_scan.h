@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <bitset>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -18,6 +20,34 @@ struct LastRun {
   std::optional<Seconds> newest;  // the newest reading it brought
 };
 
+inline constexpr int kDumpFiles = 100;
+
+// The records of one probe that the dumps mark as damaged, and the dumps they are in
+// (0: the last run's, Dump00.csv).
+struct Damage {
+  std::uint64_t crc_errors = 0;
+  std::uint64_t invalid = 0;
+  std::bitset<kDumpFiles> dumps;
+};
+
+// The units of the last run's "Low Batteries" message, gathered from its dump by the
+// run's own rule: each unit once, in the order of its first low reading, with its lowest
+// voltage; the first 100 units only; only ids above 0 are named.
+class LowBatteryList {
+ public:
+  struct Unit {
+    int probe;
+    Hundredths volts;
+  };
+  void add(int probe, Hundredths volts);
+  const std::vector<Unit>& units() const { return units_; }
+  // "17 (3.0V), 5 (3.1V)" as the message names them; empty when it names none.
+  std::string text() const;
+
+ private:
+  std::vector<Unit> units_;
+};
+
 // Everything the chart page shows, gathered in one pass over the probe data file and
 // one over each dump file.
 struct FieldData {
@@ -30,6 +60,9 @@ struct FieldData {
   std::optional<Seconds> ambient_from;  // the span the dumps' ambient temperatures cover
   std::optional<Seconds> ambient_to;
   std::map<int, ProbeSummary> probes;
+  LowBatteryList last_run_low;
+  std::map<int, Damage> damage;                                // by probe id
+  std::array<std::optional<Seconds>, kDumpFiles> dump_newest;  // each dump's newest reading
 };
 
 inline constexpr std::size_t kSkippedLinesNamed = 5;

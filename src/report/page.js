@@ -12,6 +12,8 @@
   const DEPTH_COLOURS = ['#1f77b4', '#ff7f0e', '#2ca02c', '#d62728', '#9467bd', '#8c564b'];
   const TEMPERATURE = 0, MOISTURE = 6, VOLTS = 12, AMBIENT = 13;
   const LOW_VOLTS = 3.4;
+  const STUCK = 0, OUT_OF_RANGE = 1, STEP = 2, CONFLICT = 3;
+  const ms = (seconds) => EPOCH_2000 + seconds * 1000;
 
   const two = (n) => String(n).padStart(2, '0');
   const timeText = (ms) => {
@@ -94,23 +96,60 @@
 
   const depthLabels = (what) => DEPTH_COLOURS.map((_, i) => what + ' depth ' + (i + 1));
 
+  // The probe's gaps shaded grey on every chart, and on each chart the marks of its own
+  // columns (`first` to `first` + 5; none for the battery): stuck stretches in the
+  // depth's colour, values out of range in red, steps and conflicting readings as lines.
+  function underlay(probe, first) {
+    return (ctx, area, g) => {
+      const x = (seconds) => g.toDomXCoord(ms(seconds));
+      const band = (from, to, style) => {
+        const a = Math.max(area.x, x(from)), b = Math.min(area.x + area.w, x(to));
+        if (b < a - 1) return;
+        ctx.fillStyle = style;
+        ctx.fillRect(a, area.y, Math.max(b - a, 2), area.h);
+      };
+      const line = (at, style) => {
+        const a = x(at);
+        if (a < area.x || a > area.x + area.w) return;
+        ctx.strokeStyle = style;
+        ctx.setLineDash([3, 2]);
+        ctx.beginPath();
+        ctx.moveTo(a, area.y);
+        ctx.lineTo(a, area.y + area.h);
+        ctx.stroke();
+        ctx.setLineDash([]);
+      };
+      probe.gaps.forEach(([from, to]) => band(from, to, 'rgba(91, 102, 112, 0.16)'));
+      probe.marks.forEach(([column, kind, from, to]) => {
+        if (kind === CONFLICT) { line(from, 'rgba(128, 0, 160, 0.7)'); return; }
+        if (first === null || column < first || column >= first + 6) return;
+        if (kind === STUCK) band(from, to, DEPTH_COLOURS[column - first] + '26');
+        else if (kind === OUT_OF_RANGE) band(from, to, 'rgba(180, 35, 24, 0.18)');
+        else if (kind === STEP) line(from, 'rgba(180, 35, 24, 0.8)');
+      });
+    };
+  }
+
   function draw(probe) {
     charts.forEach((c) => c.destroy());
     const lines = probe.lines;
     const pick = (from, n) => lines.slice(from, from + n);
     const hasAmbient = lines[AMBIENT][0].length > 0;
     const volts = lines[VOLTS][1];
-    const lowest = volts.length ? Math.min(...volts) / 100 : LOW_VOLTS;
-    const highest = volts.length ? Math.max(...volts) / 100 : LOW_VOLTS;
+    const lowest = volts.length ? volts.reduce((a, b) => Math.min(a, b)) / 100 : LOW_VOLTS;
+    const highest = volts.length ? volts.reduce((a, b) => Math.max(a, b)) / 100 : LOW_VOLTS;
+    const batteryMarks = underlay(probe, null);
     charts = [
       chart('moisture', pick(MOISTURE, 6), depthLabels('Water%'), {
         colors: DEPTH_COLOURS,
+        underlayCallback: underlay(probe, MOISTURE),
         axes: { x: { valueFormatter: timeText }, y: { axisLabelWidth: 44, valueFormatter: (v) => v.toFixed(2) + ' %' } },
       }),
       chart('temperature', pick(TEMPERATURE, 6).concat(hasAmbient ? [lines[AMBIENT]] : []),
         depthLabels('Temp').concat(hasAmbient ? ['Ambient'] : []), {
           colors: DEPTH_COLOURS.concat(['#6b7480']),
           series: { Ambient: { strokePattern: [5, 3], strokeWidth: 1.2 } },
+          underlayCallback: underlay(probe, TEMPERATURE),
           axes: { x: { valueFormatter: timeText }, y: { axisLabelWidth: 44, valueFormatter: (v) => v.toFixed(1) + ' °C' } },
         }),
       chart('battery', [lines[VOLTS]], ['Battery'], {
@@ -119,6 +158,7 @@
         axes: { x: { valueFormatter: timeText }, y: { axisLabelWidth: 44, valueFormatter: (v) => v.toFixed(1) + ' V' } },
         // The band below 3.4 V, where the run reports a low battery.
         underlayCallback: (ctx, area, g) => {
+          batteryMarks(ctx, area, g);
           const y = g.toDomYCoord(LOW_VOLTS);
           ctx.fillStyle = 'rgba(180, 35, 24, 0.08)';
           ctx.fillRect(area.x, y, area.w, area.y + area.h - y);
@@ -136,13 +176,15 @@
 
   function note(probe, row) {
     const readings = Number(row.dataset.readings);
-    const most = Math.max(...probe.lines.slice(0, AMBIENT).map((l) => l[0].length));
+    const most = probe.lines.slice(0, AMBIENT).reduce((m, l) => Math.max(m, l[0].length), 0);
     let text = readings + ' readings.';
     if (most < readings) {
       text += ' Each line is thinned to at most ' + 2 * BUCKETS_PER_LINE +
         ' points, keeping every high and low; a zoom shows the same points closer.';
     }
     if (probe.lines[AMBIENT][0].length === 0) text += ' No dump holds an ambient temperature of this probe.';
+    if (probe.gaps.length) text += ' Grey: gaps.';
+    if (probe.marks.length) text += ' Red: values out of range, steps; tinted: a stuck sensor; purple: conflicting readings.';
     return text;
   }
 

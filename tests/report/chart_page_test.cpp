@@ -45,23 +45,29 @@ TEST(ChartPage, SaysWhatTheFilesHold) {
         std::string(kHeader) + probe_line(11, "10:00:00", "3.6") +
             "01234, 2024/05/01 10:00:00, 18.0, 025\r\n" +  // cut short, ended by a later run
             probe_line(11, "10:15:00", "3.6") + probe_line(22, "10:00:00", "3.1") + "garbage\r\n" +
-            probe_line(22, "10:15:00", "3.1") + "00022, 2024/05/01 10:30");
+            probe_line(22, "10:15:00", "3.1") + probe_line(22, "10:15:00", "3.1") +  // repeated
+            // Hostile text: markup, a script, quotes, invalid UTF-8, NUL bytes, a long line.
+            "<script>alert(1)</script>, \"quoted\" </td>\r\n" + std::string("\xff\xfe\0\0x", 5) +
+            "\r\n" + std::string(70000, '<') + "\r\n" + "00022, 2024/05/01 10:30");
   store(host, "Tavric Dumps/Dump00.csv",
         "Probe ,RecNo,Date               ,T1\r\n"
         "22,  5 ,2024/05/01 10:15:00,18.00,31.00,18.00,30.00,18.00,30.00,18.00,30.00,18.00,30.00,"
-        "18.00,30.00,21.50,3.1,,\r\n!  22 ,CRC error\r\n");
+        "18.00,30.00,21.50,3.1,,\r\n!  22 ,CRC error\r\n?  22 ,Invalid data  7 \r\n"
+        "!  22 ,Probe settings\r\n");
 
   const ChartPageOutcome outcome = WriteChartPage(host.files, host.output_dir, noon());
   EXPECT_EQ(outcome.failure, "");
-  EXPECT_EQ(outcome.readings, 4U);
-  EXPECT_EQ(outcome.lines_skipped, 3U);
+  EXPECT_EQ(outcome.readings, 5U);  // lines, the repeated one too
+  EXPECT_EQ(outcome.lines_skipped, 6U);
   EXPECT_EQ(outcome.probes, 2U);
   const std::string page = host.read_output(kChartPageFile);
   EXPECT_EQ(page.size(), outcome.bytes);
   EXPECT_FALSE(host.files.is_regular_file(host.output_dir / "Tavric Probe Data.html.new"));
   const std::vector<std::string> sayings = {
-      "4 readings of 2 probes",
-      "3 lines do not read as a reading and were skipped</strong> (lines 3, 6, 8)",
+      "4 readings of 2 probes; <strong class=\"bad\">1 line repeats a reading</strong>",
+      "6 lines do not read as a reading and were skipped</strong> (lines 3, 6, 9, 10, 11, …)",
+      "<span id=\"low-batteries\">22 (3.1V)</span>",
+      "1 CRC error and 1 invalid record in the dumps, from the last run",
       "the newest dump (Dump00.csv) holds 1 reading, the newest taken 2024/05/01 10:15:00",
       "They cover 2024/05/01 10:15:00 to 2024/05/01 10:15:00 (1 dump)",
       "3.1 V <span class=\"marker\">▼ low</span>",
@@ -73,6 +79,10 @@ TEST(ChartPage, SaysWhatTheFilesHold) {
   for (const std::string& said : sayings) {
     EXPECT_NE(page.find(said), std::string::npos) << said;
   }
+  for (const char* kept_out : {"alert(1)", "quoted", "\xff", "<<<"}) {
+    EXPECT_EQ(page.find(kept_out), std::string::npos) << kept_out;
+  }
+  EXPECT_EQ(page.find('\0'), std::string::npos);
   EXPECT_NE(page.find("Dygraph"), std::string::npos);  // the library is inlined
   EXPECT_EQ(page.find("src=\"http"), std::string::npos);
 }

@@ -98,6 +98,7 @@ TEST(DumpLine, AmbientTemperatureAndEntriesWithoutValues) {
   EXPECT_EQ(reading->probe, 1234);
   EXPECT_EQ(reading->time, at(2012, 3, 4, 14, 5, 0));
   EXPECT_EQ(reading->ambient, -100);
+  EXPECT_EQ(reading->volts, 360);
   EXPECT_FALSE(reading->all_zero);
 
   const auto entry = parse_dump_line(
@@ -108,6 +109,29 @@ TEST(DumpLine, AmbientTemperatureAndEntriesWithoutValues) {
 
   EXPECT_FALSE(parse_dump_line("!  1234 ,CRC error"));
   EXPECT_FALSE(parse_dump_line("?  1234 ,Invalid data  3 "));
+}
+
+TEST(DumpLine, MarkersOfRecordsWithoutAReading) {
+  using Kind = MarkerLine::Kind;
+  const std::vector<std::pair<const char*, std::optional<std::pair<int, Kind>>>> cases = {
+      {"!  1234 ,CRC error", {{1234, Kind::CrcError}}},
+      {"!  0 ,CRC error", {{0, Kind::CrcError}}},
+      {"?  65535 ,Invalid data  15 ", {{65535, Kind::InvalidData}}},
+      {"!  77 ,Probe settings", {{77, Kind::Settings}}},
+      {"!  77 ,Repeater settings", {{77, Kind::Settings}}},
+      {"?  77 ,CRC error", std::nullopt},
+      {"!  77 ,CRC errors", std::nullopt},
+      {"!  70000 ,CRC error", std::nullopt},
+      {"!  x ,CRC error", std::nullopt},
+      {"!", std::nullopt},
+  };
+  for (const auto& [line, expected] : cases) {
+    const auto marker = parse_marker_line(line);
+    ASSERT_EQ(marker.has_value(), expected.has_value()) << line;
+    if (!marker) continue;
+    EXPECT_EQ(marker->probe, expected->first) << line;
+    EXPECT_EQ(marker->kind, expected->second) << line;
+  }
 }
 
 struct Seen {
