@@ -1,10 +1,16 @@
 #pragma once
 
+#include <set>
+#include <string>
+
 #include "platform/file_system.h"
 
 namespace tavric {
 
-// The machine's own file system (POSIX).
+// The machine's own file system (POSIX), safe in a folder that other users may write:
+// the last name of a path is never followed when it is a link, a file is replaced by a
+// new one made under a name nobody else can have taken and renamed into place, and a
+// folder this program makes is never entered through a link put in its place.
 class PosixFileSystem : public FileSystem {
  public:
   std::error_code create_directory(const std::filesystem::path& dir) override;
@@ -21,6 +27,14 @@ class PosixFileSystem : public FileSystem {
   std::error_code sync_directory(const std::filesystem::path& dir) override;
   std::unique_ptr<FileLock> try_lock(const std::filesystem::path& file,
                                      std::error_code& error) override;
+
+ private:
+  // The folder that holds `path`, opened for the *at calls (-1 and errno when it cannot
+  // be); `name` gets the last name of `path`.
+  int open_folder_of(const std::filesystem::path& path, std::string& name, bool readable) const;
+
+  // Folders this program makes: a link under their name is not followed.
+  std::set<std::string> own_folders_;
 };
 
 }  // namespace tavric
