@@ -3,11 +3,12 @@
 #include <cctype>
 #include <cstdio>
 #include <string_view>
+#include <vector>
+
+#include "link/modem_text.h"
 
 namespace tavric {
 namespace {
-
-constexpr std::string_view kPinCommand = "AT+CPIN=\"";
 
 std::string_view as_text(ByteView bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -19,11 +20,13 @@ bool is_modem_command(std::string_view text) {
           std::toupper(static_cast<unsigned char>(text[1])) == 'T');
 }
 
-// How many bytes from the start of a PIN command are the PIN itself.
-std::size_t pin_length(std::string_view text) {
-  if (text.substr(0, kPinCommand.size()) != kPinCommand) return 0;
-  const std::size_t end = text.find('"', kPinCommand.size());
-  return (end == std::string_view::npos ? text.size() : end) - kPinCommand.size();
+// The bytes in hex, and as text, with the bytes of a PIN shown as "**" and '*'.
+void hide_pin(const std::vector<bool>& secret, std::string& hex, std::string& text) {
+  for (std::size_t i = 0; i < secret.size(); ++i) {
+    if (!secret[i]) continue;
+    hex.replace(i * 3, 2, "**");
+    text[i] = '*';
+  }
 }
 
 std::string printable(std::string_view text) {
@@ -103,7 +106,11 @@ void TracingSerialPort::discard_input() {
   // Taken first so that the trace shows what was thrown away (a late reply, noise).
   const Bytes dropped = port_.input();
   port_.discard_input();
-  if (!dropped.empty()) log_.note("port < " + hex_bytes(dropped) + " (discarded)");
+  if (dropped.empty()) return;
+  std::string hex = hex_bytes(dropped);
+  std::string shown(as_text(dropped));
+  hide_pin(echoed_pin_.feed(shown), hex, shown);
+  log_.note("port < " + hex + " (discarded)");
 }
 
 void TracingSerialPort::output(ByteView bytes) {
@@ -116,15 +123,10 @@ void TracingSerialPort::output(ByteView bytes) {
   if (!command) end_modem_reply();
   modem_talk_ = command;
 
-  // Everything is sent as given; only the note hides the PIN.
-  const std::size_t pin = command ? pin_length(text) : 0;
+  // Everything is sent as given; only the notes hide the PIN.
   std::string hex = hex_bytes(bytes);
   std::string shown(text);
-  for (std::size_t i = 0; i < pin; ++i) {
-    const std::size_t at = kPinCommand.size() + i;
-    hex.replace(at * 3, 2, "**");
-    shown[at] = '*';
-  }
+  hide_pin(sent_pin_.feed(text), hex, shown);
   log_.note("port > " + hex);
   if (command) {
     std::string line = shown;
@@ -137,14 +139,18 @@ void TracingSerialPort::output(ByteView bytes) {
 Bytes TracingSerialPort::input() {
   Bytes bytes = port_.input();
   if (!bytes.empty()) {
-    log_.note("port < " + hex_bytes(bytes));
-    if (modem_talk_) modem_reply(bytes);
+    // A modem whose echo is on sends a PIN command back: its PIN is hidden too.
+    std::string hex = hex_bytes(bytes);
+    std::string shown(as_text(bytes));
+    hide_pin(echoed_pin_.feed(shown), hex, shown);
+    log_.note("port < " + hex);
+    if (modem_talk_) modem_reply(shown);
   }
   return bytes;
 }
 
-void TracingSerialPort::modem_reply(ByteView bytes) {
-  for (const char c : as_text(bytes)) {
+void TracingSerialPort::modem_reply(std::string_view text) {
+  for (const char c : text) {
     if (c == '\r' || c == '\n') {
       end_modem_reply();
     } else {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "link/modem_text.h"
 #include "platform/run_log.h"
 #include "platform/serial_port.h"
 
@@ -11,7 +12,7 @@ namespace tavric {
 // The program's serial port, with everything that passes through it noted in a log:
 // the port opened and its settings, the control lines, every byte sent and received
 // in hex (one note per write and per read) and the modem's command and reply lines.
-// A SIM PIN sent to the modem is hidden.
+// A SIM PIN is hidden wherever it passes: sent to the modem, or echoed back by it.
 class TracingSerialPort : public SerialPort {
  public:
   // `device_of` names the device behind a port number, when it is known.
@@ -38,7 +39,7 @@ class TracingSerialPort : public SerialPort {
 
  private:
   std::string port_name() const;
-  void modem_reply(ByteView bytes);
+  void modem_reply(std::string_view text);
   void end_modem_reply();
 
   SerialPort& port_;
@@ -49,6 +50,8 @@ class TracingSerialPort : public SerialPort {
   // the next write that is not a command: then it carries the server's frames.
   bool modem_talk_ = false;
   std::string modem_line_;
+  PinFinder sent_pin_;
+  PinFinder echoed_pin_;
 };
 
 // `bytes` as two-digit upper-case hex, separated by blanks.

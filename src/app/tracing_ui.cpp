@@ -1,6 +1,7 @@
 #include "app/tracing_ui.h"
 
 #include "app/dialog_text.h"
+#include "link/modem_text.h"
 
 namespace tavric {
 
@@ -15,9 +16,12 @@ void TracingWindow::set_speed_hi(bool hi) {
 }
 
 void TracingDialogs::message(const std::string& title, const std::string& text) {
-  log_.note("message \"" + title + "\": " + text);
+  // A message may quote what the modem said: its PIN never shows, nor its raw control
+  // bytes, in the trace, the window or on standard error.
+  const std::string shown = modem_text_for_message(text);
+  log_.note("message \"" + title + "\": " + shown);
   log_.flush();
-  dialogs_.message(title, text);
+  dialogs_.message(title, shown);
 }
 
 std::string TracingDialogs::prompt(const std::string& title, const std::string& text,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "link/modem_text.h"
 #include "platform/run_control.h"
 #include "platform/trimmed.h"
 #include "protocol/status.h"
@@ -122,7 +123,8 @@ bool ConnectThroughModem(Session& s) {
   if (!WaitModemComms(s, 60.0F)) {
     const std::string reply = s.ModemReply;
     ModemComms(s, "ATH");
-    s.p.dialogs.message("ERROR", "Cannot connect to " + number + ".\r" + reply);
+    s.p.dialogs.message("ERROR",
+                        "Cannot connect to " + number + ".\r" + modem_text_for_message(reply));
     end_program();
   }
   s.ModemConnected = 1;

@@ -100,30 +100,74 @@ TEST(RunTrace, LegacyRunIsTracedByteForByte) {
 }
 
 // An unattended modem call with the PIN and number of the options: the saved number is
-// neither dialled nor replaced, and the PIN is hidden in the trace and the prompt lines.
+// neither dialled nor replaced, and the PIN is hidden in the trace and the prompt lines,
+// also when the modem keeps its echo on and sends the PIN command back.
 TEST(RunTrace, ModemLinesAndPromptsAreTracedWithThePinHidden) {
-  OptionLaunch l;
-  ModemSetup rig(l, "2468", "0400111222");
-  l.host.settings.set("Cell", "0399000000");
-  l.options = {.cell = "0400111222", .pin = "2468", .unattended = true};
-  ASSERT_EQ(l.run(), kExitCompleted);
-  EXPECT_EQ(l.host.settings.get("Cell", ""), "0399000000");
-  EXPECT_TRUE(l.said("Pin Code: Please enter your cell pin code: [answered \"****\"]"));
+  // With the echo on, the line brings the PIN command back cut into pieces of every size.
+  for (const std::size_t chunk : {0, 1, 3, 5, 8, 9, 11, 13}) {
+    const bool echo = chunk > 0;
+    OptionLaunch l;
+    if (echo) l.host.line.set_chunk_size(chunk);
+    sim::V5Server server(launchtest::v5_with(6));
+    sim::CellModem::Config config = ModemSetup::modem_config("2468", "0400111222");
+    config.echo_stays_on = echo;
+    sim::CellModem modem(server, config);
+    l.host.line.attach(1, modem);
+    l.host.settings.set("Cell", "0399000000");
+    l.options = {.cell = "0400111222", .pin = "2468", .unattended = true};
+    ASSERT_EQ(l.run(), kExitCompleted);
+    EXPECT_EQ(l.host.settings.get("Cell", ""), "0399000000");
+    EXPECT_TRUE(l.said("Pin Code: Please enter your cell pin code: [answered \"****\"]"));
 
-  // The modem's dialogue as lines; once the call carries the server's frames, they are
-  // not taken for modem lines.
-  std::vector<std::string> modem;
-  for (const auto& n : l.trace.notes) {
-    if (n.rfind("modem ", 0) == 0) modem.push_back(n);
+    // The modem's dialogue as lines; once the call carries the server's frames, they are
+    // not taken for modem lines.
+    std::vector<std::string> modem_lines;
+    for (const auto& n : l.trace.notes) {
+      if (n.rfind("modem ", 0) == 0) modem_lines.push_back(n);
+    }
+    const std::vector<std::string> echoed =
+        echo ? std::vector<std::string>{"modem < AT+CPIN?", "modem < AT+CPIN=\"****\""}
+             : std::vector<std::string>{};
+    for (const std::string& line : echoed) EXPECT_TRUE(l.trace.has(line)) << line;
+    ASSERT_GE(modem_lines.size(), 7U);
+    EXPECT_EQ(
+        std::vector<std::string>(modem_lines.begin(), modem_lines.begin() + 7),
+        (std::vector<std::string>{"modem > ATE0", "modem < ATE0", "modem < OK", "modem > AT+CPIN?",
+                                  echo ? "modem < AT+CPIN?" : "modem < +CPIN: SIM PIN",
+                                  echo ? "modem < +CPIN: SIM PIN" : "modem < OK",
+                                  echo ? "modem < OK" : "modem > AT+CPIN=\"****\""}));
+    EXPECT_TRUE(l.trace.has("port > 41 54 2B 43 50 49 4E 3D 22 ** ** ** ** 22 0D"));
+    EXPECT_FALSE(l.trace.has("2468")) << chunk;
+    // The bytes received before the call, joined again from their notes.
+    std::string received;
+    for (const auto& n : l.trace.notes) {
+      if (n == "modem < CONNECT 9600") break;
+      if (n.rfind("port < ", 0) == 0) received += n.substr(7) + " ";
+    }
+    EXPECT_EQ(received.find("32 34 36 38"), std::string::npos) << chunk;
+    EXPECT_EQ(received.find("22 ** ** ** ** 22") != std::string::npos, echo) << chunk;
+    EXPECT_TRUE(l.trace.has("answer to \"Pin Code\": \"****\""));
+    EXPECT_EQ(l.err.str().find("2468"), std::string::npos);
   }
-  EXPECT_EQ(modem, (std::vector<std::string>{
-                       "modem > ATE0", "modem < ATE0", "modem < OK", "modem > AT+CPIN?",
-                       "modem < +CPIN: SIM PIN", "modem < OK", "modem > AT+CPIN=\"****\"",
-                       "modem < OK", "modem > ATD0400111222", "modem < CONNECT 9600", "modem > +++",
-                       "modem < OK", "modem > ATH", "modem < OK"}));
-  EXPECT_TRUE(l.trace.has("port > 41 54 2B 43 50 49 4E 3D 22 ** ** ** ** 22 0D"));
-  EXPECT_FALSE(l.trace.has("2468") || l.trace.has("32 34 36 38"));
-  EXPECT_TRUE(l.trace.has("answer to \"Pin Code\": \"****\""));
+}
+
+// What the modem sent back shows in the failed dial's message with its control bytes
+// escaped: a message reaches standard error and the window as text, never raw bytes.
+TEST(RunTrace, ModemBytesInAMessageAreEscaped) {
+  OptionLaunch l;
+  sim::V5Server server(launchtest::v5_with(6));
+  sim::CellModem::Config config = ModemSetup::modem_config("", "0400111222");
+  config.echo_stays_on = true;
+  sim::CellModem modem(server, config);
+  l.host.line.attach(1, modem);
+  l.host.dialogs.answer(std::string("0400\0\a", 6));  // echoed back with the dial command
+  EXPECT_EQ(l.run(), kExitModemFailed);
+  ASSERT_EQ(l.host.dialogs.messages().size(), 1U);
+  const std::string text = l.host.dialogs.messages()[0].text;
+  EXPECT_NE(text.find("ATD0400\\x00\\x07"), std::string::npos) << text;
+  EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) {
+    return static_cast<unsigned char>(c) >= 0x20 || c == '\r' || c == '\n';
+  })) << text;
 }
 
 }  // namespace
