@@ -17,13 +17,13 @@ constexpr const char* kHeading =
     "# Bytes of \"Tavric Probe Data.csv\" appended by runs that left their readings on the "
     "server:\n# from, to and FNV-1a digest; \"-\" while a run is appending.\n";
 
-// One run's appended bytes [from, to); an open range (a run appending, or killed while
-// it did) has no end and no digest yet.
-struct Range {
-  std::uintmax_t from = 0;
-  std::optional<std::uintmax_t> to;
-  std::uint64_t digest = 0;
-};
+using Range = KeptRange;
+
+// A record holds a line per run that kept the store; far more than any folder collects.
+constexpr std::uintmax_t kRecordLimit = 1 << 20;
+// Without a usable record, this much of the end of the probe data file is compared with
+// the readings: more than the lines of any store.
+constexpr std::uintmax_t kTailLimit = 16 << 20;
 
 fs::path record_file(const Session& s) {
   return s.p.output_dir / kKeptLinesFile;
@@ -48,41 +48,36 @@ std::optional<std::uintmax_t> number(std::string_view text) {
   return v;
 }
 
-// The ranges of the record; lines it cannot read are passed over.
-std::vector<Range> read_record(Session& s) {
+// The record, or why it cannot be used; no record at all is no damage.
+struct Record {
   std::vector<Range> ranges;
+  std::string damage;
+};
+
+Record read_record(Session& s) {
+  Record record;
   std::error_code e;
   const std::uintmax_t size = s.p.files.file_size(record_file(s), e);
-  if (e) return ranges;
-  const std::string text = s.p.files.read(record_file(s), 0, static_cast<std::size_t>(size), e);
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = std::min(text.find('\n', at), text.size());
-    const std::string_view line(text.data() + at, end - at);
-    at = end + 1;
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string_view> parts;
-    for (std::size_t p = 0; p <= line.size();) {
-      const std::size_t q = std::min(line.find(' ', p), line.size());
-      parts.push_back(line.substr(p, q - p));
-      p = q + 1;
-    }
-    Range r;
-    const auto from = number(parts[0]);
-    if (!from) continue;
-    r.from = *from;
-    if (parts.size() == 2 && parts[1] == "-") {
-      ranges.push_back(r);
-    } else if (parts.size() == 3) {
-      r.to = number(parts[1]);
-      std::uint64_t digest = 0;
-      const auto [p, ec] =
-          std::from_chars(parts[2].data(), parts[2].data() + parts[2].size(), digest, 16);
-      if (!r.to || ec != std::errc() || *r.to < r.from) continue;
-      r.digest = digest;
-      ranges.push_back(r);
-    }
+  if (e) {
+    if (e != std::errc::no_such_file_or_directory) record.damage = "cannot be read: " + e.message();
+    return record;
   }
-  return ranges;
+  if (size > kRecordLimit) {
+    record.damage = "is too large (" + std::to_string(size) + " bytes)";
+    return record;
+  }
+  const std::string text = s.p.files.read(record_file(s), 0, static_cast<std::size_t>(size), e);
+  if (e || text.size() != size) {
+    record.damage = "cannot be read: " + (e ? e.message() : std::string("it changed meanwhile"));
+    return record;
+  }
+  auto ranges = ParseKeptRecord(text);
+  if (!ranges) {
+    record.damage = text.empty() ? "is empty" : "is garbled";
+    return record;
+  }
+  record.ranges = std::move(*ranges);
+  return record;
 }
 
 // Writes the record whole or not at all: a new file, made durable, then renamed over the
@@ -149,25 +144,78 @@ std::optional<std::uint64_t> scan(Session& s, std::uintmax_t from, std::uintmax_
   return digest;
 }
 
+// The last lines before byte `end` of the probe data file, as the lines an earlier run
+// may have appended; a line cut by the start of the piece read is left out.
+void take_last_lines(Session& s, std::uintmax_t end) {
+  const std::uintmax_t from = end > kTailLimit ? end - kTailLimit : 0;
+  bool first = from > 0;
+  scan(s, from, end, [&](std::string_view line) {
+    if (!first) s.KeptLines.emplace(line);
+    first = false;
+  });
+}
+
 }  // namespace
+
+std::optional<std::vector<KeptRange>> ParseKeptRecord(std::string_view text) {
+  if (!text.starts_with(kHeading) || !text.ends_with('\n')) return std::nullopt;
+  std::vector<Range> ranges;
+  for (std::size_t at = std::string_view(kHeading).size(); at < text.size();) {
+    const std::size_t end = text.find('\n', at);
+    const std::string_view line = text.substr(at, end - at);
+    at = end + 1;
+    std::vector<std::string_view> parts;
+    for (std::size_t p = 0; p <= line.size();) {
+      const std::size_t q = std::min(line.find(' ', p), line.size());
+      parts.push_back(line.substr(p, q - p));
+      p = q + 1;
+    }
+    Range r;
+    const auto from = number(parts[0]);
+    if (!from) return std::nullopt;
+    r.from = *from;
+    if (parts.size() == 2 && parts[1] == "-") {
+      ranges.push_back(r);
+      continue;
+    }
+    if (parts.size() != 3 || parts[2].size() != 16) return std::nullopt;
+    r.to = number(parts[1]);
+    const auto [p, ec] =
+        std::from_chars(parts[2].data(), parts[2].data() + parts[2].size(), r.digest, 16);
+    if (!r.to || ec != std::errc() || p != parts[2].data() + parts[2].size() || *r.to < r.from) {
+      return std::nullopt;
+    }
+    ranges.push_back(r);
+  }
+  return ranges;
+}
 
 void LoadKeptLines(Session& s, std::uintmax_t start) {
   s.KeptLines.clear();
   std::vector<Range> kept;
-  for (Range r : read_record(s)) {
-    // A range the file no longer holds as it was (edited, cut back) is dropped: only a
-    // line that really is in the file may be skipped.
-    const std::uintmax_t to = r.to.value_or(start);
-    if (r.from >= to || to > start) continue;
-    std::vector<std::string> texts;
+  const Record record = read_record(s);
+  if (!record.damage.empty()) {
+    // Said where a scheduled run's log shows it ("warning: " notes reach standard error).
+    log_note(s.p.log, "warning: the record of lines kept back " + path_text(record_file(s)) + " " +
+                          record.damage +
+                          "; the last lines of the probe data file are compared with the "
+                          "readings instead, so that none is appended twice");
+    take_last_lines(s, start);
+  }
+  for (Range r : record.ranges) {
+    // The lines from a range's start on are in the file, whatever became of them since
+    // (edited, cut back): they are compared all the same, but a range that is no longer
+    // as it was recorded is not recorded again.
+    const std::uintmax_t to = std::min(r.to.value_or(start), start);
+    if (r.from >= to) continue;
     const auto digest =
-        scan(s, r.from, to, [&](std::string_view line) { texts.emplace_back(line); });
-    if (!digest || (r.to && *digest != r.digest)) {
+        scan(s, r.from, to, [&](std::string_view line) { s.KeptLines.emplace(line); });
+    if (!digest || (r.to && (*r.to != to || *digest != r.digest))) {
       log_note(s.p.log, "kept-lines record: bytes " + std::to_string(r.from) + " to " +
-                            std::to_string(to) + " changed since; not used");
+                            std::to_string(r.to.value_or(start)) +
+                            " changed since; their lines are compared, no longer recorded");
       continue;
     }
-    for (std::string& t : texts) s.KeptLines.insert(std::move(t));
     r.to = to;
     r.digest = *digest;
     kept.push_back(r);
@@ -195,7 +243,7 @@ void RecordAppendedLines(Session& s, std::uintmax_t end) {
   const std::uintmax_t start = *s.ProbeAppendStart;
   s.ProbeAppendStart.reset();
   std::vector<Range> ranges;
-  for (const Range& r : read_record(s)) {
+  for (const Range& r : read_record(s).ranges) {
     if (r.from != start || r.to) ranges.push_back(r);
   }
   if (end > start) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "session/session.h"
 
@@ -13,10 +15,23 @@ namespace tavric {
 // lines a second time. The dump files, one per run, are not concerned.
 inline constexpr const char* kKeptLinesFile = "Tavric Probe Data.kept";
 
+// One run's appended bytes [from, to) as the record keeps them; an open range (a run
+// appending, or killed while it did) has no end and no digest yet.
+struct KeptRange {
+  std::uintmax_t from = 0;
+  std::optional<std::uintmax_t> to;
+  std::uint64_t digest = 0;
+};
+
+// The ranges of a record's text; nothing when the text is not a record as a run writes
+// it (emptied, garbled, cut short).
+std::optional<std::vector<KeptRange>> ParseKeptRecord(std::string_view text);
+
 // Before this run appends its first reading at byte `start` of the probe data file:
 // takes the lines of the ranges earlier runs recorded (those the file still holds
 // unchanged) and records that this run appends from `start` on, so that a run killed
-// on the way is covered too.
+// on the way is covered too. A record that is there but cannot be used is said in a
+// warning, and the last lines of the probe data file are taken instead.
 void LoadKeptLines(Session& s, std::uintmax_t start);
 
 // True when `line` (with its line end) is a line a kept run appended: it is then not
