@@ -23,7 +23,9 @@ struct OptionText {
 
 // Every option of the program, in the order the help shows them.
 constexpr OptionText kOptions[] = {
-    {"port", "N", "Serial port N instead of the saved one."},
+    {"port", "N|DEVICE",
+     "Serial port N, or the device itself (COM7, /dev/ttyUSB0, /dev/serial/by-id/...), instead "
+     "of the saved one."},
     {"speed", "lo|hi", "Lo or Hi instead of the saved speed option."},
     {"output", "DIR",
      "Folder that receives \"Tavric Dumps\" and the probe data file; made when missing."},
@@ -33,10 +35,20 @@ constexpr OptionText kOptions[] = {
      "No prompt or message waits for a person: they go to standard error, each prompt "
      "answered by the options or the answer that ends the run or keeps the readings on the "
      "server. Runs without a display."},
+    {"quiet", nullptr,
+     "Print nothing on success: an unattended run leaves out its summary on standard output "
+     "(the trace keeps it); messages and errors still go to standard error."},
     {"folder-wait", "SECONDS",
      "How long an unattended run waits while another run uses the output folder (default "
      "3600)."},
     {"trace", "FILE", "Write the support trace to FILE instead of the usual folder."},
+    {"list-ports", nullptr,
+     "List the serial ports of this computer: number, device, stable name and what each is; "
+     "then end."},
+    {"status", nullptr,
+     "Find the server as a download does and print what it holds (generation, readings "
+     "waiting, store, clock), then hang up and end: nothing is fetched, set or cleared. Status "
+     "0 when the server answered."},
     {"report", nullptr,
      "Write the chart page \"Tavric Probe Data.html\" from the probe data file and the dumps "
      "in the output folder, and end: no window, no port. Status 0, or 2 when the page cannot "
@@ -95,8 +107,12 @@ std::string help_text() {
   std::string text =
       "Usage: " + std::string(kProgramName) + " [options]\n" + kDescription + "\nOptions:\n";
   const auto add = [&](const std::string& left, const char* help) {
-    text += left + std::string(kHelpColumn > left.size() ? kHelpColumn - left.size() : 1, ' ') +
-            wrapped(help, kHelpColumn, kWidth) + "\n";
+    // An option too long for its column has its text on the next line, so that option
+    // and text are never run together (the manual page is made from this text).
+    const std::string gap = left.size() + 2 <= kHelpColumn
+                                ? std::string(kHelpColumn - left.size(), ' ')
+                                : "\n" + std::string(kHelpColumn, ' ');
+    text += left + gap + wrapped(help, kHelpColumn, kWidth) + "\n";
   };
   add("  -h, --help", "This text.");
   add("  -v, --version", "The program's version.");
@@ -179,6 +195,12 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments,
   }
   result.options.unattended = values.count("unattended") != 0;
   result.options.report = values.count("report") != 0;
+  result.options.quiet = values.count("quiet") != 0;
+  result.options.list_ports = values.count("list-ports") != 0;
+  result.options.status = values.count("status") != 0;
+  if (result.options.report + result.options.list_ports + result.options.status > 1) {
+    return usage_error("--report, --list-ports and --status do not go together.");
+  }
   return result;
 }
 

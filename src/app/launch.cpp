@@ -15,14 +15,16 @@ std::map<std::string, std::string> overridden_settings(const RunOptions& options
 }
 
 LaunchPlatform::LaunchPlatform(const Platform& base, const RunOptions& options, RunLog& trace,
-                               std::ostream& err, std::function<std::string(int)> device_of)
+                               std::ostream& err, std::function<std::string(int)> device_of,
+                               PortList* ports)
     : settings_(base.settings, overridden_settings(options)),
       option_dialogs_(options, base.dialogs),
       unattended_dialogs_(options, err),
       dialogs_(options.unattended ? static_cast<Dialogs&>(unattended_dialogs_) : option_dialogs_,
                trace),
       window_(base.window, trace),
-      port_(base.port, trace, std::move(device_of)),
+      explained_port_(ports ? std::make_unique<ExplainingSerialPort>(base.port, *ports) : nullptr),
+      port_(explained_port_ ? *explained_port_ : base.port, trace, std::move(device_of)),
       files_(base.files, trace),
       platform_{window_,
                 dialogs_,
@@ -53,6 +55,8 @@ const char* exit_status_meaning(int status) {
       return "another run kept the output folder; nothing was done";
     case kExitUsage:
       return "bad command line";
+    case kExitNoDisplay:
+      return "no display to show the window on; run with --unattended";
     case kExitHangUp:
       return "hung up (SIGHUP); ended as if the window was closed";
     case kExitClosed:

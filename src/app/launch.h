@@ -2,9 +2,11 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <string>
 
+#include "app/explaining_serial_port.h"
 #include "app/option_dialogs.h"
 #include "app/run_options.h"
 #include "app/settings_overrides.h"
@@ -25,9 +27,10 @@ std::map<std::string, std::string> overridden_settings(const RunOptions& options
 class LaunchPlatform {
  public:
   // `err` receives the messages and prompts of an unattended launch; `device_of` names
-  // the device behind a port number, for the trace.
+  // the device behind a port number, for the trace; `ports`, when given, explains a
+  // port that would not open.
   LaunchPlatform(const Platform& base, const RunOptions& options, RunLog& trace, std::ostream& err,
-                 std::function<std::string(int)> device_of = nullptr);
+                 std::function<std::string(int)> device_of = nullptr, PortList* ports = nullptr);
   LaunchPlatform(const LaunchPlatform&) = delete;
   LaunchPlatform& operator=(const LaunchPlatform&) = delete;
 
@@ -39,6 +42,7 @@ class LaunchPlatform {
   UnattendedDialogs unattended_dialogs_;
   TracingDialogs dialogs_;
   TracingWindow window_;
+  std::unique_ptr<ExplainingSerialPort> explained_port_;
   TracingSerialPort port_;
   TracingFileSystem files_;
   Platform platform_;

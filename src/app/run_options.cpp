@@ -9,7 +9,10 @@
 
 #include "platform/file_system.h"
 #include "platform/trimmed.h"
+#include "readings/kept_lines.h"
 #include "readings/output_files.h"
+#include "readings/output_folder.h"
+#include "report/chart_page.h"
 
 namespace tavric {
 namespace {
@@ -32,17 +35,32 @@ bool all_digits(std::string_view text) {
          std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
+// "COM7", "com7" or "\\.\COM7": the port number the name holds, 0 when none.
+int com_name_number(std::string_view value) {
+  if (value.rfind("\\\\.\\", 0) == 0) value.remove_prefix(4);
+  if (value.size() < 4 || lower(std::string(value.substr(0, 3))) != "com") return 0;
+  const std::string digits(value.substr(3));
+  if (!all_digits(digits) || digits.size() > 5 || digits[0] == '0') return 0;
+  return std::stoi(digits);
+}
+
 std::string take_port(const std::string& value, RunOptions& o) {
   // Digits only: a command line has no reason for the prompt's lenient number rule.
-  if (all_digits(value) && value.size() <= 5) {
-    const int port = std::stoi(value);
-    if (port >= 1 && port <= kHighestPort) {
-      o.port = port;
-      return {};
-    }
+  const int number =
+      all_digits(value) && value.size() <= 5 ? std::stoi(value) : com_name_number(value);
+  if (number >= 1 && number <= kHighestPort) {
+    o.port = number;
+    return {};
   }
-  return "--port: " + in_quotes(value) + " is not a port number from 1 to " +
-         std::to_string(kHighestPort);
+  // A device named by its path (/dev/ttyUSB0, /dev/serial/by-id/...), which the program
+  // shell gives a number; whether it opens is told where the port is opened.
+  if (value.find('/') != std::string::npos && number == 0) {
+    std::error_code e;
+    o.port_device = std::filesystem::absolute(path_from_text(value), e).lexically_normal().string();
+    if (!e) return {};
+  }
+  return "--port: " + in_quotes(value) + " is neither a port number from 1 to " +
+         std::to_string(kHighestPort) + " nor a device (COM7, /dev/ttyUSB0)";
 }
 
 std::string take_speed(const std::string& value, RunOptions& o) {
@@ -113,11 +131,18 @@ std::string take_trace(const std::string& value, RunOptions& o) {
   return {};
 }
 
+// The same name once links and dots are resolved, or the same file or folder by its
+// identity (device and inode; the file ID on Windows), so that a link of either kind to
+// an output file is caught as well as the file's own name.
 bool same_place(const std::filesystem::path& a, const std::filesystem::path& b) {
   std::error_code e1;
   std::error_code e2;
-  return std::filesystem::weakly_canonical(a, e1) == std::filesystem::weakly_canonical(b, e2) &&
-         !e1 && !e2;
+  if (std::filesystem::weakly_canonical(a, e1) == std::filesystem::weakly_canonical(b, e2) && !e1 &&
+      !e2) {
+    return true;
+  }
+  std::error_code e;
+  return std::filesystem::equivalent(a, b, e) && !e;
 }
 
 }  // namespace
@@ -135,11 +160,20 @@ std::string apply_option(std::string_view name, const std::string& value, RunOpt
 
 std::string check_trace_place(const std::filesystem::path& trace,
                               const std::filesystem::path& output_dir) {
-  if (same_place(trace.parent_path(), output_dir / kDumpFolder)) {
-    return "--trace: " + in_quotes(path_text(trace)) + " lies in the dump folder";
+  const std::string named = "--trace: " + in_quotes(path_text(trace));
+  const std::filesystem::path dumps = output_dir / kDumpFolder;
+  if (same_place(trace.parent_path(), dumps)) return named + " lies in the dump folder";
+  std::error_code e;
+  for (const auto& entry : std::filesystem::directory_iterator(dumps, e)) {
+    if (same_place(trace, entry.path())) return named + " is a dump file";
   }
-  if (same_place(trace, output_dir / kProbeDataFile)) {
-    return "--trace: " + in_quotes(path_text(trace)) + " is the probe data file";
+  const std::pair<const char*, const char*> files[] = {
+      {kProbeDataFile, "the probe data file"},
+      {kKeptLinesFile, "the record of the lines kept back"},
+      {report::kChartPageFile, "the chart page"},
+      {kFolderLockFile, "the output folder's lock"}};
+  for (const auto& [name, what] : files) {
+    if (same_place(trace, output_dir / name)) return named + " is " + what;
   }
   return {};
 }
@@ -148,8 +182,15 @@ std::string describe(const RunOptions& o) {
   std::string text;
   const auto add = [&](const std::string& part) { text += (text.empty() ? "" : " ") + part; };
   if (o.unattended) add("--unattended");
+  if (o.quiet) add("--quiet");
   if (o.report) add("--report");
-  if (o.port) add("--port " + std::to_string(*o.port));
+  if (o.list_ports) add("--list-ports");
+  if (o.status) add("--status");
+  if (o.port_device) {
+    add("--port " + in_quotes(*o.port_device));
+  } else if (o.port) {
+    add("--port " + std::to_string(*o.port));
+  }
   if (o.speed_hi) add(std::string("--speed ") + (*o.speed_hi ? "hi" : "lo"));
   if (o.output) add("--output " + in_quotes(path_text(*o.output)));
   if (o.cell) add("--cell " + in_quotes(*o.cell));

@@ -10,7 +10,8 @@ namespace tavric {
 // What the command line asks of one launch. Values given here serve this launch only:
 // none of them is saved in the settings.
 struct RunOptions {
-  std::optional<int> port{};       // serial port number, in place of the saved one
+  std::optional<int> port{};                 // serial port number, in place of the saved one
+  std::optional<std::string> port_device{};  // the device itself, when named by its path
   std::optional<bool> speed_hi{};  // "Hi" (true) or "Lo" (false), in place of the saved one
   std::optional<std::filesystem::path> output{};  // folder of "Tavric Dumps" and the data file
   std::optional<std::string> cell{};              // the number the modem dials
@@ -18,7 +19,10 @@ struct RunOptions {
   std::optional<std::filesystem::path> pin_file{};
   std::optional<std::filesystem::path> trace{};  // the trace file, in place of the usual one
   bool unattended = false;                       // no prompt or message waits for a person
-  bool report = false;  // write the chart page from the files as they are, and end
+  bool quiet = false;       // an unattended run prints no summary on standard output
+  bool report = false;      // write the chart page from the files as they are, and end
+  bool list_ports = false;  // list the serial ports the machine has, and end
+  bool status = false;      // find the server, tell what it holds, and end; nothing fetched
   // How long an unattended run waits for another run to let go of the output folder.
   int folder_wait_s = 3600;
 };
@@ -28,8 +32,9 @@ struct RunOptions {
 // option and what is wrong with it.
 std::string apply_option(std::string_view name, const std::string& value, RunOptions& options);
 
-// A trace must never land among the output files, where the dump rotation or the
-// data file would take it for one of theirs. Returns the complaint, or empty text.
+// A trace must never land on an output file or in the dump folder, whatever name or link
+// leads there: it would overwrite readings, or the dump rotation would take it for one of
+// its own. Returns the complaint, or empty text.
 std::string check_trace_place(const std::filesystem::path& trace,
                               const std::filesystem::path& output_dir);
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -9,12 +10,15 @@
 #include "app/command_line.h"
 #include "app/form.h"
 #include "app/launch.h"
+#include "app/port_text.h"
 #include "app/run.h"
+#include "app/status_check.h"
 #include "posix/locations.h"
 #include "posix/posix_file_system.h"
 #include "posix/system_clock.h"
 #include "qt/main_window.h"
 #include "qt/qt_dialogs.h"
+#include "qt/qt_port_list.h"
 #include "qt/qt_serial_port.h"
 #include "qt/qt_settings.h"
 #include "qt/stop_signals.h"
@@ -48,6 +52,41 @@ void choose_platform(const tavric::RunOptions& options) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
+// The one line that tells a launch with a window, but without a display, what to do.
+std::string no_display_line(const std::string& why) {
+  return std::string(tavric::kProgramName) + ": no display to show the window on (" + why +
+         "); to run without one, add --unattended and give the port with --port";
+}
+
+bool has_display() {
+  return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// While the application object starts, a display that cannot be opened (a DISPLAY that
+// leads nowhere) is said in one line and ends the launch with its status, where the
+// toolkit would abort.
+QtMessageHandler toolkit_messages = nullptr;
+void on_toolkit_message(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type != QtFatalMsg) {
+    if (toolkit_messages) toolkit_messages(type, context, text);
+    return;
+  }
+  std::cerr << no_display_line(text.section(QChar('\n'), 0, 0).trimmed().toStdString())
+            << std::endl;
+  std::_Exit(tavric::kExitNoDisplay);
+}
+
+// A device named with --port becomes the port number it is reached under (its comN
+// link or its own number), or kNamedDevicePort, and that number leads to it.
+void name_device_port(tavric::RunOptions& options, const std::filesystem::path& settings_folder) {
+  if (!options.port_device) return;
+  int number = tavric::port_number_of(*options.port_device, settings_folder);
+  if (number == 0) number = tavric::kNamedDevicePort;
+  tavric::name_port_device(number, *options.port_device);
+  options.port = number;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv) {
@@ -66,19 +105,32 @@ int Main(int argc, char** argv) {
     case tavric::CommandLine::Action::Run:
       break;
   }
-  const tavric::RunOptions& options = command.options;
+  tavric::RunOptions options = command.options;
+  const tavric::Environment env = tavric::process_environment();
+  const std::filesystem::path settings_folder = tavric::settings_dir(env);
+  if (options.list_ports) {
+    tavric::qt::QtPortList ports(settings_folder);
+    std::cout << tavric::port_list_text(ports.ports()) << std::flush;
+    return tavric::kExitCompleted;
+  }
+  name_device_port(options, settings_folder);
   choose_platform(options);
+  if (!options.unattended && !options.report && !has_display()) {
+    std::cerr << no_display_line("neither DISPLAY nor WAYLAND_DISPLAY is set") << std::endl;
+    return tavric::kExitNoDisplay;
+  }
   // From here on a signal to stop ends the run as a closed window would.
   tavric::qt::StopSignals stop_signals;
 
+  toolkit_messages = qInstallMessageHandler(on_toolkit_message);
   QApplication app(argc, argv);
+  qInstallMessageHandler(toolkit_messages);
   QApplication::setApplicationName(QString::fromLatin1(tavric::kProgramName));
   QApplication::setApplicationVersion(QString::fromLatin1(tavric::kProgramVersion));
   // The installed desktop entry and icon go with the window.
   QGuiApplication::setDesktopFileName(QString::fromLatin1(tavric::kProgramName));
   QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(tavric::kProgramName)));
 
-  const tavric::Environment env = tavric::process_environment();
   const std::filesystem::path output = options.output.value_or(
       tavric::output_dir(QCoreApplication::applicationDirPath().toStdString(), env));
   if (options.trace) {
@@ -100,16 +152,17 @@ int Main(int argc, char** argv) {
     return status;
   }
 
-  const std::filesystem::path settings_folder = tavric::settings_dir(env);
   tavric::qt::FrmProbeServerDump window;
+  tavric::qt::QtPortList port_list(settings_folder);
   tavric::qt::QtDialogs dialogs(window);
+  dialogs.port_note = [&] { return tavric::ports_found_note(port_list.ports()); };
   tavric::qt::QtSerialPort port(window, settings_folder);
   tavric::qt::QtSettings settings;
   tavric::PosixFileSystem files;
   const tavric::Platform machine{window, dialogs, port, settings, clock, files, output};
-  tavric::LaunchPlatform launch(machine, options, *trace, std::cerr, [&](int number) {
-    return tavric::port_device_path(number, settings_folder);
-  });
+  tavric::LaunchPlatform launch(
+      machine, options, *trace, std::cerr,
+      [&](int number) { return tavric::port_device_path(number, settings_folder); }, &port_list);
   tavric::Session session(launch.platform());
 
   int status = tavric::kExitCompleted;
@@ -120,7 +173,8 @@ int Main(int argc, char** argv) {
     status = tavric::kExitClosed;
   };
   window.on_tick = [&] {
-    const std::optional<int> result = tavric::tmr_Timer(session);
+    const std::optional<int> result =
+        options.status ? tavric::StatusCheck(session, std::cout) : tavric::tmr_Timer(session);
     if (!result) return;  // a run is already in progress
     status = *result;
     ended = true;

@@ -3,6 +3,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "app/port_text.h"
 #include "qt/main_window.h"
 
 namespace tavric::qt {
@@ -28,7 +29,11 @@ std::string QtDialogs::prompt(const std::string& title, const std::string& text,
                               const std::string& default_text) {
   QInputDialog dialog(&window_);
   dialog.setWindowTitle(QString::fromStdString(title));
-  dialog.setLabelText(display_text(text));
+  QString label = display_text(text);
+  if (port_note && asks_for_port(title)) {
+    label += QStringLiteral("\n\n") + display_text(port_note());
+  }
+  dialog.setLabelText(label);
   dialog.setTextValue(QString::fromStdString(default_text));
   dialog.setInputMode(QInputDialog::TextInput);
   const int result = dialog.exec();

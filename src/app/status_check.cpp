@@ -1,0 +1,88 @@
+#include "app/status_check.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/connection.h"
+#include "link/modem.h"
+#include "platform/calendar.h"
+#include "platform/run_control.h"
+#include "session/exit_status.h"
+
+namespace tavric {
+namespace {
+
+// "20 s", "3 min 5 s", "2 d 4 h": an offset in its two largest units.
+std::string duration_text(std::int64_t seconds) {
+  const std::int64_t units[] = {86400, 3600, 60, 1};
+  const char* names[] = {"d", "h", "min", "s"};
+  std::string text;
+  int shown = 0;
+  for (int i = 0; i < 4; ++i) {
+    const std::int64_t n = seconds / units[i];
+    seconds %= units[i];
+    if (n == 0 || shown == 2) continue;
+    text += (text.empty() ? "" : " ") + std::to_string(n) + " " + names[i];
+    ++shown;
+  }
+  return text;
+}
+
+std::string clock_text(const Session& s) {
+  // A v5 server whose clock is not valid leaves the date at the start of its count.
+  if (s.LoggerDate == LocalDateTime{}) return "not set";
+  const std::int64_t offset = std::llround(static_cast<double>(s.LoggerClockOffset) * 86400.0);
+  const std::string when = format_date(s.LoggerDate) + " " + format_time(s.LoggerDate);
+  if (offset == 0) return when + ", the same as this computer's";
+  return when + ", " + duration_text(offset > 0 ? offset : -offset) +
+         (offset > 0 ? " behind" : " ahead of") + " this computer's clock";
+}
+
+std::vector<std::string> status_lines(Session& s, bool legacy) {
+  std::vector<std::string> lines;
+  std::string where = "on com" + std::to_string(s.PortNumber);
+  if (s.ModemConnected == 1) {
+    where += ", through the cell modem calling " + s.p.settings.get("Cell", "");
+  }
+  lines.push_back(std::string("server: ") + (legacy ? "legacy" : "v5") + ", " + where);
+  if (legacy) {
+    lines.push_back("new data: " + std::to_string(s.NewReadings) +
+                    " blocks of four readings waiting");
+  } else {
+    lines.push_back("readings waiting: " + std::to_string(s.NewReadings));
+    lines.push_back("store: " + std::to_string(s.BufferSize) + " slots, read pointer " +
+                    std::to_string(s.ReadPointer) + ", write pointer " +
+                    std::to_string(s.WritePointer));
+  }
+  lines.push_back("server clock: " + clock_text(s));
+  lines.push_back("line speed: " + s.p.port.settings());
+  return lines;
+}
+
+}  // namespace
+
+std::optional<int> StatusCheck(Session& s, std::ostream& out) {
+  if (s.Busy) return std::nullopt;
+  s.Busy = true;
+  s.p.window.stop_timer();
+  s.NoComms = true;
+  try {
+    const bool legacy = ConnectionLoop(s);
+    for (const std::string& line : status_lines(s, legacy)) {
+      out << line << "\n";
+      if (s.p.log) s.p.log->note("status check: " + line);
+    }
+    out.flush();
+    if (s.ModemConnected == 1) ModemDisconnect(s);
+    s.p.port.close();
+    return kExitCompleted;
+  } catch (const ProgramEnd& end) {
+    s.p.port.close();
+    return end.status;
+  } catch (const WindowClosed&) {
+    return kExitClosed;
+  }
+}
+
+}  // namespace tavric
