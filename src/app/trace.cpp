@@ -1,5 +1,6 @@
 #include "app/trace.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -11,6 +12,26 @@
 #include "platform/file_system.h"
 
 namespace tavric {
+namespace {
+
+// Control bytes (a NUL from a noisy line, an escape sequence) as \xNN, so that a trace
+// or a terminal shows them as what they are.
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 0x20 && b != 0x7F) {
+      out += c;
+    } else {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02X", b);
+      out += code;
+    }
+  }
+  return out;
+}
+
+}  // namespace
 
 Trace::Trace(const Clock& clock, std::unique_ptr<std::ostream> out, std::string name,
              std::ostream& err, const std::string& failure)
@@ -24,17 +45,43 @@ Trace::Trace(const Clock& clock, std::unique_ptr<std::ostream> out, std::string 
 
 std::unique_ptr<Trace> Trace::to_file(const Clock& clock, const std::filesystem::path& file,
                                       std::ostream& err) {
+  // The trace is a new file of its own. An older file of that name is removed first, so
+  // that a second name of it (a hard link) is not written into; a link, a device or a
+  // folder under that name is left alone, and the trace is made only where nothing has
+  // the name by then, so that it never lands where a link planted in its place points.
+  std::error_code e;
+  if (std::filesystem::is_regular_file(std::filesystem::symlink_status(file, e))) {
+    std::filesystem::remove(file, e);
+  }
+#ifdef _WIN32
+  // The library cannot refuse a name taken meanwhile here; what is there is refused.
+  if (std::filesystem::exists(std::filesystem::symlink_status(file, e))) {
+    return std::make_unique<Trace>(clock, nullptr, path_text(file), err,
+                                   "cannot be created: something else has that name");
+  }
+  constexpr auto kNew = std::ios::out;
+#else
+  constexpr auto kNew = std::ios::out | std::ios::__noreplace;
+#endif
   errno = 0;
-  std::unique_ptr<std::ostream> out = std::make_unique<std::ofstream>(file, std::ios::trunc);
+  std::unique_ptr<std::ostream> out = std::make_unique<std::ofstream>(file, kNew);
   std::string failure = "cannot be created";
   if (!*out) {
-    if (errno != 0) failure += std::string(": ") + std::strerror(errno);
+    if (errno == EEXIST) {
+      failure += ": something else has that name";
+    } else if (errno != 0) {
+      failure += std::string(": ") + std::strerror(errno);
+    }
     out.reset();
   }
   return std::make_unique<Trace>(clock, std::move(out), path_text(file), err, failure);
 }
 
 void Trace::note(const std::string& text) {
+  // A warning is for whoever reads standard error (a scheduled run's log) as well.
+  if (text.rfind(kWarning, 0) == 0) {
+    err_ << "probe-server-dump: " << escaped(one_line(text)) << std::endl;
+  }
   if (!out_) return;
   const auto ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(clock_.monotonic() - start_).count();
@@ -44,10 +91,13 @@ void Trace::note(const std::string& text) {
   const auto width = static_cast<std::size_t>(end - stamp);
   if (width < 7) *out_ << std::string_view("       ", 7 - width);
   *out_ << std::string_view(stamp, width) << ' ';
-  if (text.find_first_of("\r\n") == std::string::npos) {
+  const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  });
+  if (plain) {
     *out_ << text << '\n';
   } else {
-    *out_ << one_line(text) << '\n';
+    *out_ << escaped(one_line(text)) << '\n';
   }
   if (!*out_) give_up("cannot be written");
 }

@@ -10,21 +10,25 @@
 
 namespace tavric {
 
+// A note that starts with this goes to standard error too.
+inline constexpr const char* kWarning = "warning: ";
+
 // The support trace of one launch: plain text, one note a line, each starting with
 // the milliseconds since the launch began. Lines are written in batches, at each flush
 // (the end of an exchange, a prompt, a message, the exit), not one system call each.
 // Writing it can never stop the launch: the first time a line cannot be written, `err`
-// is told once and the trace falls silent.
+// is told once and the trace falls silent. Notes that start with `kWarning` are told on
+// `err` as well, and control bytes in a note are written as \xNN.
 class Trace : public RunLog {
  public:
   // Lines go to `out`, called `name` when it fails; a null `out` could not be opened,
   // for the reason `failure`.
   Trace(const Clock& clock, std::unique_ptr<std::ostream> out, std::string name, std::ostream& err,
         const std::string& failure = "cannot be created");
-  // A trace in `file`, written afresh.
   ~Trace() override { flush(); }
   Trace(const Trace&) = delete;
   Trace& operator=(const Trace&) = delete;
+  // A trace in `file`, a new file in place of whatever had that name.
   static std::unique_ptr<Trace> to_file(const Clock& clock, const std::filesystem::path& file,
                                         std::ostream& err);
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
-#include <regex>
+#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -16,11 +16,26 @@ namespace {
 // The start time and the same-second number of a trace's file name.
 using TraceKey = std::pair<std::string, int>;
 
-std::optional<TraceKey> trace_key(const std::string& name) {
-  static const std::regex pattern(R"(trace-(\d{8}-\d{6})(?:-(\d{1,6}))?\.txt)");
-  std::smatch m;
-  if (!std::regex_match(name, m, pattern)) return std::nullopt;
-  return TraceKey{m[1].str(), m[2].matched ? std::stoi(m[2].str()) : 1};
+bool digits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "trace-YYYYMMDD-HHMMSS.txt" or "trace-YYYYMMDD-HHMMSS-N.txt" (N of up to six digits).
+std::optional<TraceKey> trace_key(std::string_view name) {
+  constexpr std::string_view kStart = "trace-";
+  constexpr std::string_view kEnd = ".txt";
+  constexpr std::size_t kStamp = 15;  // YYYYMMDD-HHMMSS
+  if (!name.starts_with(kStart) || !name.ends_with(kEnd)) return std::nullopt;
+  name = name.substr(kStart.size(), name.size() - kStart.size() - kEnd.size());
+  if (name.size() < kStamp || !digits(name.substr(0, 8)) || name[8] != '-' ||
+      !digits(name.substr(9, 6))) {
+    return std::nullopt;
+  }
+  const std::string_view rest = name.substr(kStamp);
+  if (rest.empty()) return TraceKey{std::string(name), 1};
+  if (rest[0] != '-' || rest.size() > 7 || !digits(rest.substr(1))) return std::nullopt;
+  return TraceKey{std::string(name.substr(0, kStamp)), std::stoi(std::string(rest.substr(1)))};
 }
 
 }  // namespace
@@ -36,7 +51,9 @@ std::filesystem::path new_trace_file(const std::filesystem::path& dir, const Loc
   const std::string name = trace_file_name(start);
   std::filesystem::path file = dir / name;
   std::error_code e;
-  for (int n = 2; std::filesystem::exists(file, e) && n < 1000; ++n) {
+  // A name is taken by whatever has it, a link that leads nowhere included.
+  for (int n = 2; std::filesystem::exists(std::filesystem::symlink_status(file, e)) && n < 1000;
+       ++n) {
     file = dir / (name.substr(0, name.size() - 4) + "-" + std::to_string(n) + ".txt");
   }
   return file;

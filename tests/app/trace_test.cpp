@@ -3,6 +3,7 @@
 #include <fstream>
 #include <set>
 
+#include "app/run_options.h"
 #include "app/trace.h"
 #include "app/trace_files.h"
 #include "session/exit_status.h"
@@ -39,6 +40,33 @@ TEST(TraceFile, StampedLinesAndFailuresSaidOnce) {
   EXPECT_EQ(text, "      0 first\n   1234 a | two-line text\n");
 }
 
+// A trace is a new file: a link planted under its name is neither followed nor removed,
+// and a second name of another file is replaced, not written into. Warnings are told on
+// standard error too, and control bytes in a note show as \xNN.
+TEST(TraceFile, ANewFileThatNeverWritesThroughALink) {
+  testhost::TestHost host;
+  const auto victim = host.output_dir / "victim.txt";
+  std::ofstream(victim) << "keep";
+  std::filesystem::create_symlink(victim, host.output_dir / "soft.txt");
+  std::filesystem::create_hard_link(victim, host.output_dir / "hard.txt");
+  std::ostringstream err;
+  EXPECT_FALSE(Trace::to_file(host.clock, host.output_dir / "soft.txt", err)->working());
+  EXPECT_TRUE(std::filesystem::is_symlink(host.output_dir / "soft.txt"));
+  {
+    auto trace = Trace::to_file(host.clock, host.output_dir / "hard.txt", err);
+    ASSERT_TRUE(trace->working());
+    trace->note("warning: the record \x1B[2J" + std::string(1, '\0') + " is damaged");
+  }
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+  EXPECT_NE(err.str().find("probe-server-dump: warning: the record \\x1B[2J\\x00 is damaged\n"),
+            std::string::npos)
+      << err.str();
+  std::ifstream hard(host.output_dir / "hard.txt");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(hard), {}),
+            "      0 warning: the record \\x1B[2J\\x00 is damaged\n");
+}
+
 TEST(TraceFile, NamedByStartTimeAndOnlyTheLast100Kept) {
   testhost::TestHost host;
   const auto dir = host.output_dir;
@@ -62,6 +90,32 @@ TEST(TraceFile, NamedByStartTimeAndOnlyTheLast100Kept) {
   EXPECT_TRUE(left.count("notes.txt") && left.count(current.filename().string()));
   EXPECT_FALSE(left.count("trace-20240501-071900.txt"));  // the 20 oldest others are gone
   EXPECT_TRUE(left.count("trace-20240501-072000.txt"));
+}
+
+// A --trace that leads to an output file by any road, a link of either kind included,
+// is refused before anything is opened; a trace beside the files is not.
+TEST(TraceFile, NeverPlacedOnAnOutputFileWhateverLeadsThere) {
+  testhost::TestHost host;
+  namespace fs = std::filesystem;
+  const fs::path out = host.output_dir / "out";
+  fs::create_directories(out / "Tavric Dumps");
+  std::ofstream(out / "Tavric Probe Data.csv") << "Probe\r\n";
+  std::ofstream(out / "Tavric Dumps" / "Dump03.csv") << "Probe\r\n";
+  const fs::path elsewhere = host.output_dir;
+  fs::create_symlink(out / "Tavric Probe Data.csv", elsewhere / "soft.txt");
+  fs::create_hard_link(out / "Tavric Probe Data.csv", elsewhere / "hard.txt");
+  fs::create_hard_link(out / "Tavric Dumps" / "Dump03.csv", elsewhere / "dump.txt");
+  fs::create_directory_symlink(out / "Tavric Dumps", elsewhere / "dumps");
+  const auto complaint = [&](const fs::path& trace) { return check_trace_place(trace, out); };
+  EXPECT_EQ(complaint(elsewhere / "soft.txt"),
+            "--trace: '" + (elsewhere / "soft.txt").string() + "' is the probe data file");
+  EXPECT_NE(complaint(elsewhere / "hard.txt").find("is the probe data file"), std::string::npos);
+  EXPECT_NE(complaint(elsewhere / "dump.txt").find("is a dump file"), std::string::npos);
+  EXPECT_NE(complaint(elsewhere / "dumps" / "t.txt").find("lies in the dump folder"),
+            std::string::npos);
+  EXPECT_NE(complaint(out / "Tavric Probe Data.kept").find("lines kept back"), std::string::npos);
+  EXPECT_EQ(complaint(out / "trace.txt"), "");
+  EXPECT_EQ(complaint(elsewhere / "new.txt"), "");
 }
 
 // The notes of a legacy run at "Hi": port, control lines, frames in hex, the speed
