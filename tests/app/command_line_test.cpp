@@ -44,6 +44,22 @@ TEST(CommandLine, EveryOptionTogether) {
   EXPECT_EQ(parse({"--speed", "lo"}).options.speed_hi, false);
 }
 
+// A port is a number, a Windows name that holds one, or a device by its path.
+TEST(CommandLine, PortNamesAndChecks) {
+  for (const char* name : {"COM7", "com7", "\\\\.\\COM7"}) {
+    const CommandLine c = parse({"--port", name});
+    EXPECT_EQ(c.options.port, 7) << name;
+    EXPECT_FALSE(c.options.port_device) << name;
+  }
+  const CommandLine by_id = parse({"--port", "/dev/serial/by-id/usb-FTDI-if00", "--status"});
+  ASSERT_EQ(by_id.action, CommandLine::Action::Run) << by_id.text;
+  EXPECT_EQ(by_id.options.port_device, "/dev/serial/by-id/usb-FTDI-if00");
+  EXPECT_FALSE(by_id.options.port);
+  EXPECT_TRUE(by_id.options.status);
+  EXPECT_EQ(describe(by_id.options), "--status --port '/dev/serial/by-id/usb-FTDI-if00'");
+  EXPECT_TRUE(parse({"--list-ports"}).options.list_ports);
+}
+
 TEST(CommandLine, HelpAndVersion) {
   for (const char* flag : {"--help", "-h"}) {
     const CommandLine c = parse({flag, "--port", "x"});  // help wins over a bad value
@@ -56,6 +72,8 @@ TEST(CommandLine, HelpAndVersion) {
 
 // Each bad command line is told in one line that names what is wrong.
 TEST(CommandLine, UsageErrors) {
+  const std::string kNoPort =
+      "is neither a port number from 1 to 32767 nor a device (COM7, /dev/ttyUSB0)";
   const TextFile letters("12a4");
   const std::string letters_path = letters.path();
   const std::pair<std::vector<std::string>, std::string> cases[] = {
@@ -64,8 +82,10 @@ TEST(CommandLine, UsageErrors) {
       {{"--unattended", "now"}, "Unexpected argument 'now'."},
       {{"--unattended=yes"}, "Unexpected value after '--unattended'."},
       {{"--folder-wait", "-1"}, "--folder-wait: '-1' is not a number of seconds up to a week"},
-      {{"--port", "32768"}, "--port: '32768' is not a port number from 1 to 32767"},
-      {{"--port", "4abc"}, "--port: '4abc' is not a port number from 1 to 32767"},
+      {{"--port", "32768"}, "--port: '32768' " + kNoPort},
+      {{"--port", "4abc"}, "--port: '4abc' " + kNoPort},
+      {{"--port", "COM0"}, "--port: 'COM0' " + kNoPort},
+      {{"--status", "--list-ports"}, "--report, --list-ports and --status do not go together."},
       {{"--speed", "medium"}, "--speed: 'medium' is neither lo nor hi"},
       {{"--output", letters.path()}, "--output: '" + letters_path + "' is not a folder"},
       {{"--cell", "0400;ATH"}, "--cell: '0400;ATH' is not a telephone number"},

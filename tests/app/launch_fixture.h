@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -36,18 +37,21 @@ struct OptionLaunch {
   RunOptions options;
   NoteLog trace;
   std::ostringstream err;
+  PortList* ports = nullptr;  // explains a port that would not open, when set
   std::unique_ptr<LaunchPlatform> launch;
   std::unique_ptr<Session> session;
 
   OptionLaunch() { host.settings.set("Port", "1"); }
 
-  int run() {
+  // The launch's download run, or `check` in its place (the status check).
+  int run(std::function<std::optional<int>(Session&)> check = nullptr) {
     launch = std::make_unique<LaunchPlatform>(
-        host.platform, options, trace, err, [](int n) { return "/dev/test" + std::to_string(n); });
+        host.platform, options, trace, err, [](int n) { return "/dev/test" + std::to_string(n); },
+        ports);
     session = std::make_unique<Session>(launch->platform());
     host.window.on_close = [this] { Form_Unload(*session); };
     Form_Load(*session);
-    const std::optional<int> status = tmr_Timer(*session);
+    const std::optional<int> status = check ? check(*session) : tmr_Timer(*session);
     EXPECT_TRUE(status.has_value());
     return status.value_or(-1);
   }
