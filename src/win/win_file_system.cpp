@@ -36,6 +36,41 @@ bool attributes(const std::filesystem::path& p, WIN32_FILE_ATTRIBUTE_DATA& data)
   return ::GetFileAttributesExW(p.c_str(), GetFileExInfoStandard, &data) != 0;
 }
 
+bool is_link(DWORD attributes) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+std::wstring folder_key(const std::filesystem::path& dir) {
+  std::wstring key = dir.lexically_normal().wstring();
+  while (key.size() > 3 && (key.back() == L'\\' || key.back() == L'/')) key.pop_back();
+  return key;
+}
+
+// Opens `file` itself, never what a link under its name leads to, and keeps the handle
+// only for a plain file (with no other name, when `single` says so).
+HANDLE open_plain(const std::filesystem::path& file, DWORD access, DWORD share, DWORD disposition,
+                  bool single, std::error_code& error) {
+  const HANDLE h = ::CreateFileW(file.c_str(), access, share, nullptr, disposition,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = last_windows_error();
+    return h;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(h, &info)) {
+    error = last_windows_error();
+  } else if (is_link(info.dwFileAttributes) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+  } else if (single && info.nNumberOfLinks > 1) {
+    error = std::make_error_code(std::errc::too_many_links);
+  } else {
+    error.clear();
+    return h;
+  }
+  ::CloseHandle(h);
+  return INVALID_HANDLE_VALUE;
+}
+
 // Whole lines go to the file in batches of up to 64 KiB, so that a crash leaves whole
 // lines only and a long download costs a system call per batch, not per line.
 class WinTextFile : public TextFile {
@@ -117,29 +152,56 @@ class WinFileLock : public FileLock {
 
 }  // namespace
 
+std::error_code WinFileSystem::linked_folder(const std::filesystem::path& path) const {
+  const std::filesystem::path folder = path.parent_path();
+  if (own_folders_.count(folder_key(folder)) == 0) return {};
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (attributes(folder, data) && is_link(data.dwFileAttributes)) {
+    return std::make_error_code(std::errc::too_many_symbolic_link_levels);
+  }
+  return {};
+}
+
 std::error_code WinFileSystem::create_directory(const std::filesystem::path& dir) {
-  if (!::CreateDirectoryW(dir.c_str(), nullptr)) return last_windows_error();
+  own_folders_.insert(folder_key(dir));
+  if (const std::error_code e = linked_folder(dir)) return e;
+  if (!::CreateDirectoryW(dir.c_str(), nullptr)) {
+    const std::error_code e = last_windows_error();
+    // A link in the folder's place is refused: the files would land wherever it leads.
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (attributes(dir, data) && is_link(data.dwFileAttributes)) {
+      return std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    }
+    return e;
+  }
   return {};
 }
 
 bool WinFileSystem::is_regular_file(const std::filesystem::path& file) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  return attributes(file, data) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  return !linked_folder(file) && attributes(file, data) &&
+         !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !is_link(data.dwFileAttributes);
 }
 
 bool WinFileSystem::is_directory(const std::filesystem::path& dir) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  return attributes(dir, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (!attributes(dir, data) || !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  return own_folders_.count(folder_key(dir)) == 0 || !is_link(data.dwFileAttributes);
 }
 
 std::error_code WinFileSystem::remove(const std::filesystem::path& file) {
+  if (const std::error_code e = linked_folder(file)) return e;
+  // DeleteFileW removes a symbolic link itself, never what it leads to.
   if (!::DeleteFileW(file.c_str())) return last_windows_error();
   return {};
 }
 
 std::error_code WinFileSystem::rename(const std::filesystem::path& from,
                                       const std::filesystem::path& to) {
-  // Write-through: the call returns once the new name is on the disk.
+  if (const std::error_code e = linked_folder(from)) return e;
+  if (const std::error_code e = linked_folder(to)) return e;
+  // Write-through: the call returns once the new name is on the disk. A link under the
+  // name `to` is replaced itself.
   if (!::MoveFileExW(from.c_str(), to.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return last_windows_error();
@@ -149,27 +211,55 @@ std::error_code WinFileSystem::rename(const std::filesystem::path& from,
 
 std::unique_ptr<TextFile> WinFileSystem::open(const std::filesystem::path& file, OpenMode mode,
                                               std::error_code& error) {
-  const DWORD disposition = mode == OpenMode::Append ? OPEN_ALWAYS : CREATE_ALWAYS;
-  const HANDLE h = ::CreateFileW(file.c_str(), GENERIC_WRITE, kShareAll, nullptr, disposition,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    error = last_windows_error();
-    return nullptr;
+  if ((error = linked_folder(file))) return nullptr;
+  if (mode == OpenMode::Append) {
+    const HANDLE h = open_plain(file, GENERIC_WRITE, kShareAll, OPEN_ALWAYS, true, error);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    // The folder is this run's alone while it writes, so the end found now stays the end.
+    if (!::SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_END)) {
+      error = last_windows_error();
+      ::CloseHandle(h);
+      return nullptr;
+    }
+    return std::make_unique<WinTextFile>(h);
   }
-  // The folder is this run's alone while it writes, so the end found now stays the end.
-  if (mode == OpenMode::Append && !::SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_END)) {
-    error = last_windows_error();
-    ::CloseHandle(h);
-    return nullptr;
+  // A file written afresh is a new file under a name no one else has taken, renamed
+  // over the old name: whatever was there (a link, a file with a second name) is
+  // replaced, never written into.
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    std::filesystem::path fresh = file.parent_path() / (L"." + file.filename().wstring() + L"." +
+                                                        std::to_wstring(::GetCurrentProcessId()) +
+                                                        L"-" + std::to_wstring(attempt) + L".tmp");
+    const HANDLE h = ::CreateFileW(fresh.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_EXISTS) continue;
+    if (h == INVALID_HANDLE_VALUE) {
+      error = last_windows_error();
+      return nullptr;
+    }
+    if (!::MoveFileExW(fresh.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      error = last_windows_error();
+      ::CloseHandle(h);
+      ::DeleteFileW(fresh.c_str());
+      return nullptr;
+    }
+    error.clear();
+    return std::make_unique<WinTextFile>(h);
   }
-  error.clear();
-  return std::make_unique<WinTextFile>(h);
+  error = std::make_error_code(std::errc::file_exists);
+  return nullptr;
 }
 
 std::uintmax_t WinFileSystem::file_size(const std::filesystem::path& file, std::error_code& error) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
+  if ((error = linked_folder(file))) return 0;
   if (!attributes(file, data)) {
     error = last_windows_error();
+    return 0;
+  }
+  // A link is no output file: its size would be that of someone else's file.
+  if (is_link(data.dwFileAttributes)) {
+    error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
     return 0;
   }
   error.clear();
@@ -178,12 +268,11 @@ std::uintmax_t WinFileSystem::file_size(const std::filesystem::path& file, std::
 
 std::string WinFileSystem::read(const std::filesystem::path& file, std::uintmax_t offset,
                                 std::size_t length, std::error_code& error) {
-  Handle in(::CreateFileW(file.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!in.valid()) {
-    error = last_windows_error();
-    return {};
-  }
+  if ((error = linked_folder(file))) return {};
+  // Read only through a plain file: a link planted in a shared folder would otherwise
+  // carry another file's content into the chart page or the trace.
+  Handle in(open_plain(file, GENERIC_READ, kShareAll, OPEN_EXISTING, false, error));
+  if (!in.valid()) return {};
   std::string out(length, '\0');
   std::size_t done = 0;
   error.clear();
@@ -229,14 +318,14 @@ std::error_code WinFileSystem::sync_directory(const std::filesystem::path& dir) 
 
 std::unique_ptr<FileLock> WinFileSystem::try_lock(const std::filesystem::path& file,
                                                   std::error_code& error) {
-  const HANDLE h =
-      ::CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if ((error = linked_folder(file))) return nullptr;
+  // Nothing is ever written to the lock file, so a second name of it does no harm.
+  const HANDLE h = open_plain(file, GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, false, error);
   if (h == INVALID_HANDLE_VALUE) {
-    const DWORD code = ::GetLastError();
-    error = code == ERROR_SHARING_VIOLATION
-                ? std::make_error_code(std::errc::resource_unavailable_try_again)
-                : windows_error(code);
+    if (error == windows_error(ERROR_SHARING_VIOLATION)) {
+      error = std::make_error_code(std::errc::resource_unavailable_try_again);
+    }
     return nullptr;
   }
   // The lock belongs to this handle: a second try, even from this process, is refused;

@@ -1,10 +1,17 @@
 #pragma once
 
+#include <set>
+#include <string>
+
 #include "platform/file_system.h"
 
 namespace tavric::win {
 
-// The machine's own file system on Windows, with wide-character paths throughout.
+// The machine's own file system on Windows, with wide-character paths throughout, safe in
+// a folder that other users may write: a link (a symbolic link, a junction, any reparse
+// point) under a name the program uses is never followed, a file is replaced by a new
+// one made under a name nobody else has and renamed into place, and a folder the program
+// makes is not used when a link has taken its place.
 class WinFileSystem : public FileSystem {
  public:
   std::error_code create_directory(const std::filesystem::path& dir) override;
@@ -21,6 +28,13 @@ class WinFileSystem : public FileSystem {
   std::error_code sync_directory(const std::filesystem::path& dir) override;
   std::unique_ptr<FileLock> try_lock(const std::filesystem::path& file,
                                      std::error_code& error) override;
+
+ private:
+  // The error for `path` when the folder that holds it is one this program makes and a
+  // link now stands in its place.
+  std::error_code linked_folder(const std::filesystem::path& path) const;
+
+  std::set<std::wstring> own_folders_;
 };
 
 }  // namespace tavric::win
