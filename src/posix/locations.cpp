@@ -138,7 +138,10 @@ void name_port_device(int number, const std::string& device) {
 }
 
 bool is_system_folder(const std::filesystem::path& dir) {
-  const std::filesystem::path normal = dir.lexically_normal();
+  std::filesystem::path normal = dir.lexically_normal();
+  if (!normal.has_filename()) normal = normal.parent_path();
+  // Wherever a prefix lies, its bin folder is where installed programs go.
+  if (normal.filename() == "bin" || normal.filename() == "sbin") return true;
   for (const char* top : {"/usr", "/opt", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32",
                           "/etc", "/snap", "/boot"}) {
     const std::filesystem::path base(top);

@@ -50,8 +50,9 @@ inline constexpr int kNamedDevicePort = 999;
 // folder holds.
 void name_port_device(int number, const std::string& device);
 
-// Whether `dir` lies in a folder of the system (/usr, /opt, /bin, /sbin, /lib, /etc,
-// /snap, /boot and their subfolders), where installed programs live.
+// Whether `dir` is where installed programs live: a folder of the system (/usr, /opt,
+// /bin, /sbin, /lib, /etc, /snap, /boot and their subfolders), or a bin or sbin folder
+// of any installation prefix.
 bool is_system_folder(const std::filesystem::path& dir);
 
 // The folder that receives the output files: the program's own folder when it is a

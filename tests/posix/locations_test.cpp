@@ -72,8 +72,9 @@ TEST(Locations, FoldersAndWhereOutputGoes) {
   }
   EXPECT_TRUE(is_system_folder("/usr/local/bin/"));
   EXPECT_TRUE(is_system_folder("/opt"));
-  EXPECT_FALSE(is_system_folder("/optional/bin"));
-  EXPECT_FALSE(is_system_folder("/home/u/usr/bin"));
+  EXPECT_FALSE(is_system_folder("/optional/build"));
+  EXPECT_TRUE(is_system_folder("/home/u/.local/bin"));  // a prefix of its own
+  EXPECT_FALSE(is_system_folder("/home/u/usr/build"));
   EXPECT_FALSE(is_system_folder("/"));
 }
 
