@@ -31,7 +31,8 @@ bool FaultPlan::empty() const {
   return silent.empty() && noise.empty() && bad_check.empty() && status_0.empty() &&
          bad_end.empty() && wrong_echo.empty() && foreign_address.empty() && wrong_block.empty() &&
          cut_short.empty() && dies_after == 0 && !ignores_speed_change && damaged_frames.empty() &&
-         dropped_frames.empty() && stream_breaks_after == 0;
+         dropped_frames.empty() && stream_breaks_after == 0 && frame_number_low.empty() &&
+         frame_number_high.empty() && repeated_frames.empty() && !slow_stream;
 }
 
 std::string add_fault(FaultPlan& plan, const std::string& item) {
@@ -55,6 +56,9 @@ std::string add_fault(FaultPlan& plan, const std::string& item) {
       {"cut-short", &FaultPlan::cut_short},
       {"damage-frame", &FaultPlan::damaged_frames},
       {"drop-frame", &FaultPlan::dropped_frames},
+      {"frame-number-low", &FaultPlan::frame_number_low},
+      {"frame-number-high", &FaultPlan::frame_number_high},
+      {"repeat-frame", &FaultPlan::repeated_frames},
   };
   for (const auto& l : lists) {
     if (name == l.name) {
@@ -68,9 +72,9 @@ std::string add_fault(FaultPlan& plan, const std::string& item) {
     (name == "dies-after" ? plan.dies_after : plan.stream_breaks_after) = n;
     return {};
   }
-  if (name == "ignores-speed-change") {
+  if (name == "ignores-speed-change" || name == "slow-stream") {
     if (!value.empty() || eq != std::string::npos) return "fault " + name + " takes no value";
-    plan.ignores_speed_change = true;
+    (name == "slow-stream" ? plan.slow_stream : plan.ignores_speed_change) = true;
     return {};
   }
   return "unknown fault '" + name + "'";
@@ -97,7 +101,14 @@ std::string fault_help() {
          "  ignores-speed-change   legacy: answers command 14 but keeps listening at 9600\n"
          "  damage-frame=N[,N...]  bulk stream frames N fail their record check\n"
          "  drop-frame=N[,N...]    bulk stream frames N are never sent\n"
-         "  stream-breaks-after=N  the bulk stream stops after N frames\n";
+         "  stream-breaks-after=N  the bulk stream stops after N frames\n"
+         "  frame-number-low=N[,N...]\n"
+         "                         bulk stream frames N carry the number N-1\n"
+         "  frame-number-high=N[,N...]\n"
+         "                         bulk stream frames N carry the number N+1\n"
+         "  repeat-frame=N[,N...]  bulk stream frames N are sent twice in a row\n"
+         "  slow-stream            the bulk stream comes at half the line speed, with a\n"
+         "                         pause of 1 to 4 s after every 200 frames\n";
 }
 
 }  // namespace tavric::sim

@@ -21,9 +21,13 @@ struct FaultPlan {
   int dies_after = 0;                 // the link goes dead after this many requests (0: never)
   bool ignores_speed_change = false;  // legacy: answers command 14 but keeps its speed
 
-  std::set<int> damaged_frames;  // stream frames whose record check fails
-  std::set<int> dropped_frames;  // stream frames never sent
-  int stream_breaks_after = 0;   // the stream stops after this many frames (0: never)
+  std::set<int> damaged_frames;     // stream frames whose record check fails
+  std::set<int> dropped_frames;     // stream frames never sent
+  int stream_breaks_after = 0;      // the stream stops after this many frames (0: never)
+  std::set<int> frame_number_low;   // stream frames that carry the number one below theirs
+  std::set<int> frame_number_high;  // stream frames that carry the number one above theirs
+  std::set<int> repeated_frames;    // stream frames sent twice in a row
+  bool slow_stream = false;         // the stream comes at half the line speed, with pauses
 
   bool empty() const;
 };

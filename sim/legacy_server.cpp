@@ -107,7 +107,8 @@ void LegacyServer::handle(const ParsedRequest& request, MonoTime at) {
       break;
     }
     case 1: {
-      const int count = block_count();
+      const int count =
+          config_.reported_blocks >= 0 && clears_ == 0 ? config_.reported_blocks : block_count();
       data[1] = static_cast<Byte>((count >> 8) & 0xFF);
       data[2] = static_cast<Byte>(count & 0xFF);
       break;

@@ -31,6 +31,9 @@ class LegacyServer : public LineDevice {
     LocalDateTime clock{2012, 2, 29, 13, 30, 0};          // the server clock at attach()
     MonoTime turnaround = std::chrono::milliseconds(20);  // request end to reply start
     int baud = 9600;                                      // speed at start
+    // The count command 1 gives until the store is cleared; -1: the blocks that hold
+    // records. A count past the last block that can be asked for needs no store.
+    int reported_blocks = -1;
     FaultPlan faults;
   };
 

@@ -119,6 +119,13 @@ Scenario parse_scenario(const std::vector<std::string>& args, std::string& error
          sc.read_pointer = static_cast<int>(n);
          return true;
        }},
+      {"--new-readings",
+       [&](const std::string& v) {
+         long n = 0;
+         if (!to_int(v, 0, 65535, n)) return false;
+         sc.new_readings = static_cast<int>(n);
+         return true;
+       }},
       {"--clock",
        [&](const std::string& v) {
          LocalDateTime t;
@@ -270,6 +277,10 @@ std::string scenario_help(const std::string& program) {
          "  --fault ITEM             fault plan item; repeat for more:\n" +
          fault_help() +
          "  ate0-ignored           modem: the first \"ATE0\" goes unanswered\n"
+         "  --new-readings N         v5: the status counts N new readings when that is more\n"
+         "                           than the pointers' distance (with both pointers equal\n"
+         "                           and N the buffer size: a full store); the stream then\n"
+         "                           carries N frames\n"
          "  echo-stays-on          modem: \"ATE0\" is answered OK but echo stays on\n"
          "\n"
          "Cell modem:\n"

@@ -26,6 +26,7 @@ struct Scenario {
   int buffer_size = 1000;              // v5 slots
   int write_pointer = -1;              // -1: just after the records, filled from slot 0
   int read_pointer = -1;               // -1: every record is new
+  int new_readings = -1;               // v5 status count, when above the pointers' distance
   std::optional<LocalDateTime> clock;  // empty: the computer's clock at start
   bool clock_valid = true;
   FaultPlan faults;

@@ -72,6 +72,7 @@ ScenarioDevices::ScenarioDevices(const Scenario& sc, const LocalDateTime& now) {
             ? sc.write_pointer
             : static_cast<int>(c.records.size() % static_cast<std::size_t>(sc.buffer_size));
     c.read_pointer = sc.read_pointer;
+    c.new_readings = sc.new_readings;
     c.clock = clock;
     c.clock_valid = sc.clock_valid;
     c.turnaround = turnaround;

@@ -76,7 +76,9 @@ std::vector<int> V5Server::commands() const {
 }
 
 int V5Server::new_readings() const {
-  return wrap(write_pointer_ - read_pointer_, buffer_size());
+  const int distance = wrap(write_pointer_ - read_pointer_, buffer_size());
+  if (clears_ > 0) return distance;
+  return std::min(std::max(distance, config_.new_readings), buffer_size());
 }
 
 LocalDateTime V5Server::clock_at(MonoTime t) const {
@@ -140,7 +142,7 @@ void V5Server::handle(const ParsedRequest& request, MonoTime at) {
       ok = slot >= 0 && slot < size;
       if (ok) {
         stream_from = slot;
-        stream_count = wrap(write_pointer_ - slot, size);
+        stream_count = slot == read_pointer_ ? new_readings() : wrap(write_pointer_ - slot, size);
       }
       put16(data, stream_count);
       break;
@@ -177,17 +179,30 @@ void V5Server::send_stream(int first_slot, int count, MonoTime from) {
   const FaultPlan& plan = sender_.plan();
   const int size = buffer_size();
   MonoTime at = from;
+  const auto planned = [](const std::set<int>& frames, int n) { return frames.count(n) != 0; };
   for (int n = 1; n <= count; ++n) {
     if (plan.stream_breaks_after > 0 && n > plan.stream_breaks_after) break;
-    if (plan.dropped_frames.count(n) != 0) continue;
-    Bytes f = {0x4E, static_cast<Byte>((n >> 8) & 0xFF), static_cast<Byte>(n & 0xFF)};
+    if (planned(plan.dropped_frames, n)) continue;
+    int number = n;
+    if (planned(plan.frame_number_low, n)) number = n - 1;
+    if (planned(plan.frame_number_high, n)) number = n + 1;
+    Bytes f = {0x4E, static_cast<Byte>((number >> 8) & 0xFF), static_cast<Byte>(number & 0xFF)};
     Record r = slots_[static_cast<std::size_t>(wrap(first_slot + n - 1L, size))];
-    if (plan.damaged_frames.count(n) != 0) r[12] ^= 0x21;
+    if (planned(plan.damaged_frames, n)) r[12] ^= 0x21;
     f.insert(f.end(), r.begin(), r.end());
     f.push_back(0x4F);
-    line_->send(f, at);
-    ++frames_sent_;
-    at += line_->line_time(config_.baud, f.size()) + config_.frame_gap;
+    for (int copy = planned(plan.repeated_frames, n) ? 2 : 1; copy > 0; --copy) {
+      line_->send(f, at);
+      ++frames_sent_;
+      const MonoTime frame_time = line_->line_time(config_.baud, f.size());
+      // A slow path: half the line speed on the whole, and a pause of one to four
+      // seconds after every 200 frames, none of them as long as the silence that
+      // ends a stream.
+      at += (plan.slow_stream ? 2 * frame_time : frame_time) + config_.frame_gap;
+      if (plan.slow_stream && frames_sent_ % 200 == 0) {
+        at += std::chrono::milliseconds(1000 * (frames_sent_ / 200 % 4 + 1));
+      }
+    }
   }
 }
 

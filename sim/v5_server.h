@@ -36,6 +36,11 @@ class V5Server : public LineDevice {
     int write_pointer = 0;
     // -1: just far enough back that every record of `records` is new.
     int read_pointer = -1;
+    // The new readings the status gives until the store is cleared, when that is more
+    // than the pointers' distance (-1: the distance). With the two pointers equal and
+    // every slot a record, `buffer_size` makes a full store. The stream then carries
+    // that many frames.
+    int new_readings = -1;
     // Stored in the slots just before the write pointer, the last one in slot
     // write_pointer - 1 (wrapping); slots not covered hold 32 bytes of 0xFF.
     std::vector<Record> records;
@@ -59,7 +64,7 @@ class V5Server : public LineDevice {
   int buffer_size() const { return static_cast<int>(slots_.size()); }
   int write_pointer() const { return write_pointer_; }
   int read_pointer() const { return read_pointer_; }
-  int new_readings() const;
+  int new_readings() const;  // as the status gives it
   const std::vector<Record>& slots() const { return slots_; }
   bool clock_valid() const { return clock_valid_; }
   LocalDateTime clock_at(MonoTime t) const;

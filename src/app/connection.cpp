@@ -33,12 +33,16 @@ bool ConnectionLoop(Session& s) {
     } else {
       legacy = true;
     }
-    if (s.NoComms && RecoverStrandedServer(s)) {
+    if (!s.NoComms) break;
+    // A run through a modem puts on the line the two status requests at 9600 and then
+    // the modem dialogue, nothing else. Only when no modem answers either is a legacy
+    // server looked for where a download cut short may have left it.
+    if (ConnectThroughModem(s)) break;
+    if (RecoverStrandedServer(s)) {
       GetStatus(s);
       legacy = !s.NoComms;
+      if (!s.NoComms) break;
     }
-    if (!s.NoComms) break;
-    if (ConnectThroughModem(s)) break;
     s.PortNumber = prompt_number16(
         s.p.dialogs.prompt("No Comms", kNoCommsPrompt, std::to_string(s.PortNumber)));
     if (s.PortNumber == 0) throw ProgramEnd{kExitNoComms};

@@ -33,9 +33,7 @@ int WindUp(Session& s, bool legacy, std::optional<std::uintmax_t> probe_data_bef
   // scheduled collection would never learn of them.
   const bool kept = !s.NoComms && s.OutputFault.empty() && s.ReadingsMissing;
   if (kept && s.MissingCount > 0) {
-    s.p.dialogs.message("Readings Kept", MissingText(s, legacy) +
-                                             "; they were left on the server and will come "
-                                             "with the next run.");
+    s.p.dialogs.message("Readings Kept", KeptText(s, legacy));
   }
   s.p.settings.set("Speed", SpeedSetting(s));
   CloseEverything(s);

@@ -26,17 +26,7 @@ void ReadingCount(Session& s, bool legacy) {
       "There are no new readings on the server. Specify the number of readings you want to "
       "reload.",
       ""));
-  if (legacy) {
-    // No block past this counter can be asked for: they count as missing, so that the
-    // store they are in is kept.
-    if (s.NewReadings > kMaxLegacyBlocks) {
-      NoteMissing(s, std::int64_t{s.NewReadings} - kMaxLegacyBlocks);
-      log_note(s.p.log, std::to_string(s.NewReadings - kMaxLegacyBlocks) +
-                            " blocks of the reload lie past the last block that can be asked for");
-      s.NewReadings = kMaxLegacyBlocks;
-    }
-    return;
-  }
+  if (legacy) return;
   // A store of N slots holds at most N - 1 readings, those that end just before the
   // write position: a reload of that many or more fetches them all.
   s.NewReadings = std::min(s.NewReadings, s.BufferSize - 1);
@@ -60,7 +50,21 @@ void note_blocks_missing(Session& s, std::int32_t first, std::int32_t last) {
                                         " to " + block(last) + ") not fetched");
 }
 
+// No block past the last counter a request can carry can be fetched, by this run or
+// any other: they count as missing, so that the store they are in is kept.
+void LimitLegacyBlocks(Session& s) {
+  if (s.NewReadings <= kMaxLegacyBlocks) return;
+  const std::int32_t beyond = s.NewReadings - kMaxLegacyBlocks;
+  NoteMissing(s, beyond);
+  s.UnreachableCount = beyond;
+  log_note(s.p.log, std::to_string(beyond) +
+                        " blocks lie past the last block that can be asked for and cannot be "
+                        "fetched");
+  s.NewReadings = kMaxLegacyBlocks;
+}
+
 void DownloadLegacy(Session& s) {
+  LimitLegacyBlocks(s);
   SetBaudrate(s, 1);
   std::int32_t missing_from = 0;  // the first of a run of blocks not fetched
   for (std::int32_t i = 1; i <= s.NewReadings; ++i) {
@@ -82,22 +86,26 @@ void DownloadLegacy(Session& s) {
   SetBaudrate(s, 0);
 }
 
+// Fetches every reading the status told of, slot by slot from the read pointer: up to
+// the write pointer, and on past it when the count says more are new (a full store,
+// where the two pointers meet).
 void DownloadOneByOne(Session& s) {
-  long long counter = 0;
-  while (!s.NoComms && s.ReadPointer != s.WritePointer) {
+  const std::int32_t total = StreamLength(s);
+  std::int32_t counter = 0;
+  while (!s.NoComms && counter < total) {
     ++counter;
     SetProgress(s, static_cast<long long>(100.0 * static_cast<double>(counter) / s.NewReadings));
     ShowEvent(s, loading_text(counter, s.NewReadings));
     // A record whose clock cannot be decoded is not a reading: its slot is passed over,
     // as the bulk transfer passes over its frame, and does not hold the store back.
     skip_on_fault([&] { GetReading(s, s.ReadPointer); });
-    if (s.NoComms) break;
+    if (s.NoComms) {
+      // The slot that failed and every one after it.
+      NoteMissing(s, total - counter + 1);
+      break;
+    }
     ++s.ReadPointer;
     if (s.ReadPointer >= s.BufferSize) s.ReadPointer = 0;
-  }
-  // The slot that failed and every one after it up to the write position.
-  if (s.NoComms) {
-    NoteMissing(s, ((s.WritePointer - s.ReadPointer) % s.BufferSize + s.BufferSize) % s.BufferSize);
   }
 }
 
@@ -165,6 +173,21 @@ std::string MissingText(const Session& s, bool legacy) {
   const char* what = legacy ? (n == 1 ? "block of readings" : "blocks of readings")
                             : (n == 1 ? "reading" : "readings");
   return std::to_string(n) + " " + what + " could not be fetched";
+}
+
+std::string KeptText(const Session& s, bool legacy) {
+  const std::string missing = MissingText(s, legacy) + "; ";
+  const std::int32_t unreachable = s.UnreachableCount;
+  if (unreachable <= 0)
+    return missing + "they were left on the server and will come with the next run.";
+  const std::string beyond =
+      " past the last block a request can reach and cannot be fetched by any run";
+  const std::int32_t others = s.MissingCount - unreachable;
+  return missing +
+         (others > 0 ? "the last " + std::to_string(unreachable) + " of them lie" + beyond +
+                           ", the others will come with the next run."
+                     : "they lie" + beyond + ".") +
+         " The store was kept on the server.";
 }
 
 bool TrustedV5Status(const Session& s) {

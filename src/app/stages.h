@@ -14,6 +14,10 @@ void RunStages(Session& s, bool legacy);
 // readings of the run that were not brought, for the trace and the wind-up's message.
 std::string MissingText(const Session& s, bool legacy);
 
+// The "Readings Kept" message of a run whose link held but which left readings on the
+// server: how many, and whether a later run can fetch them.
+std::string KeptText(const Session& s, bool legacy);
+
 // Whether a v5 status describes a store the run can work with: at least one slot,
 // and both pointers inside it.
 bool TrustedV5Status(const Session& s);

@@ -36,6 +36,8 @@ class SerialPort {
 
   virtual void set_comm_port(int number) = 0;                  // selects the port of the next open
   virtual void set_settings(const std::string& settings) = 0;  // "9600,n,8,1" etc.
+  // The settings of the next open; once open, the speed is the one the driver really
+  // took, read back from it (a driver may take a speed it does not know as another).
   virtual std::string settings() const = 0;
   // Opens the port; on failure returns false and describes the reason in `error`.
   virtual bool open(std::string& error) = 0;

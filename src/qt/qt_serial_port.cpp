@@ -15,6 +15,7 @@
 #include "posix/locations.h"
 #include "posix/system_clock.h"
 #include "qt/main_window.h"
+#include "qt/tty_speed.h"
 
 namespace tavric::qt {
 namespace {
@@ -43,6 +44,12 @@ LineSettings parse_settings(const std::string& text) {
   }
   if (parts.size() > 3 && parts[3].trimmed() == "2") s.stop_bits = QSerialPort::TwoStop;
   return s;
+}
+
+// `text` with its speed replaced by `baud`.
+std::string with_speed(const std::string& text, int baud) {
+  const std::size_t comma = text.find(',');
+  return std::to_string(baud) + (comma == std::string::npos ? "" : text.substr(comma));
 }
 
 }  // namespace
@@ -103,6 +110,10 @@ bool QtSerialPort::open(std::string& error) {
   port_.setDataBits(s.data_bits);
   port_.setStopBits(s.stop_bits);
   port_.setFlowControl(QSerialPort::NoFlowControl);
+  // The speed the driver really took, read back, is the one the run goes by.
+  if (const int taken = tty_speed(static_cast<int>(port_.handle())); taken > 0) {
+    settings_ = with_speed(settings_, taken);
+  }
   error.clear();
   return true;
 }

@@ -20,29 +20,25 @@ namespace tavric {
 namespace {
 
 constexpr MonoTime kSilence = std::chrono::seconds(5);
+// A stream that keeps bringing bytes but no new frame for this long has stalled.
+constexpr MonoTime kStall = 3 * kSilence;
 constexpr std::size_t kFrameLength = 36;
 constexpr std::size_t kFrameSlack = 100;
 constexpr std::int32_t kMaxFrame = 65535;  // frame numbers are 16 bits
 
 // Which slots of the run are on disk, counted 1.. from the read pointer: one bit each,
-// the only memory the download keeps beyond the frame in progress. A frame proves its
-// slot only when its number follows the number of the intact frame before it: a bit
-// flipped in a number would otherwise mark a slot as delivered that never was.
+// the only memory the download keeps beyond the frame in progress.
 class SlotLedger {
  public:
   explicit SlotLedger(std::int32_t slots) : done_(static_cast<std::size_t>(slots) + 1) {}
   std::int32_t slots() const { return static_cast<std::int32_t>(done_.size()) - 1; }
+  std::int32_t count() const { return count_; }
   bool done(std::int32_t n) const { return done_[static_cast<std::size_t>(n)]; }
   void mark(std::int32_t n) {
     if (!done_[static_cast<std::size_t>(n)]) ++count_;
     done_[static_cast<std::size_t>(n)] = true;
   }
-  // Slots 1..`required` not on disk.
-  std::int32_t missing(std::int32_t required) const {
-    std::int32_t n = 0;
-    for (std::int32_t i = 1; i <= required; ++i) n += done(i) ? 0 : 1;
-    return n;
-  }
+  std::int32_t missing() const { return slots() - count_; }
 
  private:
   std::vector<bool> done_;  // index 0 unused
@@ -59,9 +55,9 @@ void write_frame(Session& s, const StreamFrame& frame, const VoltageTable& volts
 // Decides which frames prove their slots. A frame's number is taken as true when the
 // intact frame next to it in the stream carries the number one below or one above it;
 // a frame with no such neighbour (a number with a flipped bit, one repeated with another
-// record, the frame after a damaged one) is treated as damaged, and the slots it might
-// stand for are fetched singly after the stream. A frame waiting for its successor to
-// vouch for it is the one frame held back.
+// record) is treated as damaged, and the slots it might stand for are fetched singly
+// after the stream. A frame waiting for its successor to vouch for it is the one frame
+// held back.
 class FrameSequence {
  public:
   // Takes the next intact frame; gives the frames it proves, oldest first.
@@ -77,39 +73,104 @@ class FrameSequence {
     previous_ = frame.number;
     return proven;
   }
+  // A damaged or cut frame stands between the last intact frame and the next: the
+  // number before the damage proves nothing about the frame after it, which is
+  // proven only by its own successor. The frame held back loses its successor too.
+  void restart() {
+    previous_ = kNone;
+    held_.reset();
+  }
 
  private:
+  static constexpr std::int32_t kNone = -2;  // no frame number follows it
   std::int32_t previous_ = 0;  // the number of the last intact frame; 0 before the first
   std::optional<StreamFrame> held_;
 };
 
-// Handles one complete frame; true when it is the last one the run expects, proven.
-bool complete_frame(Session& s, const StreamFrame& frame, std::int32_t T, SlotLedger& ledger,
-                    FrameSequence& sequence, const VoltageTable& volts) {
-  bool last = false;
-  if (frame.intact) {
-    for (const StreamFrame& f : sequence.take(frame)) {
-      const std::int32_t n = f.number;
-      // A frame sent twice is written once.
-      if (n >= 1 && n <= ledger.slots() && !ledger.done(n)) {
-        write_frame(s, f, volts);
-        ledger.mark(n);
-      }
-      last = last || n == T;
-    }
+// The stream in progress: which slots it proved, how far it got, and whether it ended.
+class Stream {
+ public:
+  Stream(Session& s, std::int32_t T, std::int32_t expected, const VoltageTable& volts)
+      : s_(s), T_(T), ledger_(expected), volts_(volts) {}
+
+  // Takes one byte; true when it completed the last frame of the stream.
+  bool feed(Byte c) {
+    ++bytes_;
+    const std::int64_t cut = parser_.frames_cut();
+    const auto frame = parser_.feed(c);
+    if (parser_.frames_cut() != cut) sequence_.restart();
+    return frame && complete(*frame);
   }
-  const std::int32_t n = frame.number;
-  SetProgress(s, static_cast<long long>(static_cast<double>(n) / T * 100));
-  ShowEvent(s, "Loading readings ... " + std::to_string(n) + "/" + std::to_string(T) + ".");
-  return last;
+  // When the stream last brought something new: a slot proven, or a frame numbered
+  // beyond every one before.
+  bool progressed() {
+    const bool news = ledger_.count() > proven_ || highest_ > highest_seen_;
+    proven_ = ledger_.count();
+    highest_seen_ = highest_;
+    return news;
+  }
+  int bytes_to_frame_end() const { return parser_.bytes_to_frame_end(); }
+  SlotLedger& ledger() { return ledger_; }
+
+ private:
+  bool complete(const StreamFrame& frame) {
+    highest_ = std::max(highest_, frame.number);
+    if (frame.intact) {
+      for (const StreamFrame& f : sequence_.take(frame)) {
+        const std::int32_t n = f.number;
+        // A frame sent twice is written once.
+        if (n >= 1 && n <= ledger_.slots() && !ledger_.done(n)) {
+          write_frame(s_, f, volts_);
+          ledger_.mark(n);
+        }
+      }
+    } else {
+      sequence_.restart();
+    }
+    const std::int32_t n = frame.number;
+    SetProgress(s_, static_cast<long long>(static_cast<double>(n) / T_ * 100));
+    ShowEvent(s_, "Loading readings ... " + std::to_string(n) + "/" + std::to_string(T_) + ".");
+    // The last frame ends the stream as it arrives, proven or not (an unproven one is
+    // fetched singly like any other slot), but only where the stream's length puts it:
+    // a frame whose number was flipped to the last one comes too early to end it.
+    // Damaged and cut frames still take their room in the stream, and frames sent twice
+    // come later, never earlier, so the stream may have brought more than that.
+    const std::int32_t last = ledger_.slots();
+    return frame.intact && n == last &&
+           bytes_ >= static_cast<std::int64_t>(last) * FrameParser::kLength;
+  }
+
+  Session& s_;
+  std::int32_t T_;
+  SlotLedger ledger_;
+  const VoltageTable& volts_;
+  FrameParser parser_;
+  FrameSequence sequence_;
+  std::int64_t bytes_ = 0;  // stream bytes taken so far
+  std::int32_t highest_ = 0;
+  std::int32_t highest_seen_ = 0;
+  std::int32_t proven_ = 0;
+};
+
+std::string loading_text(std::int32_t i, std::int32_t n) {
+  return "Loading reading " + std::to_string(i) + "/" + std::to_string(n);
 }
 
-// Fetches each slot 1..`required` the stream did not prove, one by one, until all are
-// written or the line fails. This also brings in kind-0 readings: they carry no check of
-// their own, so their frames fail the stream's check.
-void repair_missing(Session& s, std::int32_t required, SlotLedger& ledger) {
-  for (std::int32_t n = 1; n <= required; ++n) {
+// Fetches each slot the stream did not prove, one by one, until all are written or
+// the line fails. This also brings in kind-0 readings: they carry no check of their
+// own, so their frames fail the stream's check. The event line and the progress bar
+// follow these fetches, which may be many.
+void repair_missing(Session& s, SlotLedger& ledger) {
+  const std::int32_t total = ledger.missing();
+  if (total == 0 || s.BufferSize <= 0) return;
+  log_note(s.p.log, std::to_string(total) + (total == 1 ? " reading" : " readings") +
+                        " of the stream to fetch one by one");
+  std::int32_t i = 0;
+  for (std::int32_t n = 1; n <= ledger.slots(); ++n) {
     if (ledger.done(n)) continue;
+    ++i;
+    SetProgress(s, static_cast<long long>(100.0 * i / total));
+    ShowEvent(s, loading_text(i, total));
     const auto slot =
         static_cast<std::int32_t>((std::int64_t{s.ReadPointer} + n - 1) % s.BufferSize);
     // With the slot in range, the only fault left is a record clock that cannot be
@@ -120,20 +181,33 @@ void repair_missing(Session& s, std::int32_t required, SlotLedger& ledger) {
   }
 }
 
-bool request_can_be_formed(const Session& s, std::int64_t steps) {
+bool request_can_be_formed(const Session& s, std::int64_t steps, std::int32_t expected) {
   return steps >= 0 && steps <= std::numeric_limits<std::int32_t>::max() && s.ReadPointer >= 0 &&
-         s.ReadPointer <= 65535 && s.NewReadings <= kMaxFrame;
+         s.ReadPointer <= 65535 && expected <= kMaxFrame;
 }
 
 }  // namespace
 
+std::int32_t StreamLength(const Session& s) {
+  const std::int32_t T = s.NewReadings;
+  if (s.BufferSize <= 0) return T;
+  const std::int32_t distance =
+      ((s.WritePointer - s.ReadPointer) % s.BufferSize + s.BufferSize) % s.BufferSize;
+  // A store cannot hold more readings than it has slots, whatever the count says.
+  return std::min(std::max(T, distance), s.BufferSize);
+}
+
 void DumpAll(Session& s) {
   const std::int32_t T = s.NewReadings;
   if (T < 1) return;
+  // Every reading the status told of must be on disk before the store may be cleared:
+  // the slots up to the write pointer, and as many as the count says when that is more
+  // (a full store, where the two pointers meet).
+  const std::int32_t expected = StreamLength(s);
   const std::int64_t steps = v5_clock_steps(s.p.clock.local_now());
   // A clock before 2000, a slot beyond 16 bits or more frames than the stream can
   // number: the request is not sent, and the run keeps the server's store.
-  if (!request_can_be_formed(s, steps)) {
+  if (!request_can_be_formed(s, steps, expected)) {
     s.NoComms = true;
     return;
   }
@@ -157,45 +231,37 @@ void DumpAll(Session& s) {
   // Frames are decoded and written as they complete; nothing else is kept.
   Clock& clock = s.p.clock;
   SerialPort& port = s.p.port;
-  FrameParser parser;
-  // Every slot from the read pointer up to the write pointer must be on disk before the
-  // store may be cleared, whatever the frame numbers say; the stream's frames beyond
-  // them are written as they come.
-  const std::int32_t required =
-      s.BufferSize > 0
-          ? ((s.WritePointer - s.ReadPointer) % s.BufferSize + s.BufferSize) % s.BufferSize
-          : 0;
-  SlotLedger ledger(std::max(T, required));
-  FrameSequence sequence;
+  Stream stream(s, T, expected, volts);
   bool receiving = false;
-  bool last_seen = false;
+  bool ended = false;
   MonoTime silence_start = clock.monotonic();
+  MonoTime progress_at = silence_start;
   MonoTime flushed = silence_start;
-  // A line that never goes quiet would keep the stream going for ever: it ends once it
-  // has brought more than T frames and a hundred more (repeats, noise), or the time
-  // that takes at the line speed with a few silence waits has passed.
-  AttemptLimit limit(s, silence_start, (static_cast<std::size_t>(T) + kFrameSlack) * kFrameLength,
-                     4 * kSilence);
+  // A line that never goes quiet would keep the stream going for ever. It ends once it
+  // has brought the stream's frames and a hundred more (repeats, noise), or once no new
+  // frame has come for a while; a slow line that keeps bringing frames is waited for.
+  std::size_t bytes_left = (static_cast<std::size_t>(expected) + kFrameSlack) * kFrameLength;
   for (;;) {
-    const MonoTime deadline = std::min(silence_start + kSilence, limit.deadline());
-    if (last_seen || clock.monotonic() >= deadline) break;
+    const MonoTime deadline = std::min(silence_start + kSilence, progress_at + kStall);
+    if (ended || clock.monotonic() >= deadline) break;
     // Woken once the frame in progress can be complete, not for every byte of it.
     port.wait_for_input(deadline, WindowEvents::Process,
-                        static_cast<std::size_t>(parser.bytes_to_frame_end()));
+                        static_cast<std::size_t>(stream.bytes_to_frame_end()));
     if (port.in_buffer_count() == 0) continue;
     const Bytes chunk = port.input();
-    if (limit.take(chunk.size())) break;
+    if (chunk.size() > bytes_left) break;
+    bytes_left -= chunk.size();
     receiving = true;
     SetLed(s, 1, "G");
     for (Byte c : chunk) {
-      const auto frame = parser.feed(c);
       // After the last frame the rest of the chunk is dropped.
-      if (frame && complete_frame(s, *frame, T, ledger, sequence, volts)) {
-        last_seen = true;
+      if (stream.feed(c)) {
+        ended = true;
         break;
       }
     }
     silence_start = port.last_arrival();
+    if (stream.progressed()) progress_at = clock.monotonic();
     // A long stream goes to the trace a second at a time, not at its end only.
     if (clock.monotonic() - flushed >= std::chrono::seconds(1)) {
       log_flush(s.p.log);
@@ -208,12 +274,12 @@ void DumpAll(Session& s) {
   // its store. A stream that did come is made whole from single fetches.
   if (!receiving) {
     s.NoComms = true;
-    NoteMissing(s, required);
+    NoteMissing(s, expected);
     return;
   }
   s.NoComms = false;
-  repair_missing(s, required, ledger);
-  NoteMissing(s, ledger.missing(required));
+  repair_missing(s, stream.ledger());
+  NoteMissing(s, stream.ledger().missing());
 }
 
 }  // namespace tavric

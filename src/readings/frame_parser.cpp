@@ -12,7 +12,10 @@ constexpr Byte kEnd = 0x4F;
 
 std::optional<StreamFrame> FrameParser::feed(Byte c) {
   std::optional<StreamFrame> done;
-  if (previous_ == kEnd && c == kStart) position_ = 0;
+  if (previous_ == kEnd && c == kStart) {
+    if (position_ > 0) ++cut_;
+    position_ = 0;
+  }
   previous_ = c;
   ++position_;
   if (position_ == 1) {

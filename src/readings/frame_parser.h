@@ -25,6 +25,9 @@ class FrameParser {
   std::optional<StreamFrame> feed(Byte c);
   // Bytes still to come of the frame in progress (a whole frame while one is sought).
   int bytes_to_frame_end() const { return kLength - position_; }
+  // Frames abandoned part way by a 0x4F 0x4E pair so far: no frame is given for them,
+  // yet the stream lost one there.
+  std::int64_t frames_cut() const { return cut_; }
 
   static constexpr int kLength = 36;
 
@@ -32,6 +35,7 @@ class FrameParser {
   int position_ = 0;  // bytes of the current frame taken so far; 0 = seeking a start
   std::optional<Byte> previous_;
   std::int32_t check_ = 65535;
+  std::int64_t cut_ = 0;
   StreamFrame frame_;
 };
 

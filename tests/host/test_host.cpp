@@ -171,6 +171,9 @@ bool VirtualSerialLine::open(std::string& error) {
   }
   open_ = true;
   open_port_ = comm_port_;
+  if (auto r = rounded_.find(settings_baud(settings_)); r != rounded_.end()) {
+    settings_ = std::to_string(r->second) + settings_.substr(settings_.find(','));
+  }
   open_baud_ = settings_baud(settings_);
   last_arrival_ = clock_.monotonic();
   opened_.push_back(comm_port_);

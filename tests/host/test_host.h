@@ -168,6 +168,9 @@ class VirtualSerialLine : public SerialPort, public sim::LineEnd {
   void attach(int port, sim::LineDevice& device);
   void fail_open(int port, std::string error);
   void set_chunk_size(std::size_t bytes) { chunk_size_ = bytes ? bytes : 1; }
+  // The driver runs the port at `taken` when asked for `asked`, and says so in the
+  // settings it gives back (Wine takes 56000 as 38400, for one).
+  void round_speed(int asked, int taken) { rounded_[asked] = taken; }
 
   // SerialPort
   void set_comm_port(int number) override { comm_port_ = number; }
@@ -213,6 +216,7 @@ class VirtualSerialLine : public SerialPort, public sim::LineEnd {
   ScriptedWindow& window_;
   std::map<int, sim::LineDevice*> devices_;
   std::map<int, std::string> open_errors_;
+  std::map<int, int> rounded_;
   std::size_t chunk_size_ = 8;
   int comm_port_ = 1;
   std::string settings_ = kSettings9600;

@@ -67,8 +67,9 @@ struct ScriptedStream : ScriptedServer {
       slots[unit] = Sealed(slots[unit]);
     }
   }
-  void Frame(int after_ms, Byte n, Byte end = 0x4F, Bytes lead = {}) {
-    lead.insert(lead.end(), {0x4E, 0, n});
+  // Frame `n` with slot n's record, numbered `number` when that is given.
+  void Frame(int after_ms, Byte n, Byte end = 0x4F, Bytes lead = {}, int number = -1) {
+    lead.insert(lead.end(), {0x4E, 0, static_cast<Byte>(number < 0 ? n : number)});
     lead.insert(lead.end(), slots[n - 1].begin(), slots[n - 1].end());
     lead.push_back(end);
     pieces.emplace_back(milliseconds(after_ms), lead);
@@ -91,8 +92,80 @@ TEST(DumpAll, ParserSurvivesNoiseBadEndBytesInnerMarksAndShortGaps) {
   // 2 and 3 are damaged; 4, with no intact neighbour to vouch for its number, is taken as
   // damaged too: all three are fetched singly after the stream.
   EXPECT_EQ(units, "1234");
-  EXPECT_EQ(b.host.window.progress_history(), (std::vector<int>{25, 50, 100}));
+  // The stream's frames, then the three single fetches.
+  EXPECT_EQ(b.host.window.progress_history(), (std::vector<int>{25, 50, 100, 33, 66, 100}));
   EXPECT_FALSE(b.s.NoComms);
+}
+
+// When the first single fetch went out: the stream had ended by then.
+MonoTime FirstSingleFetch(const Bench& b) {
+  for (const auto& chunk : b.host.line.sent()) {
+    if (chunk.bytes.size() > 5 && chunk.bytes[0] == 0x5E && chunk.bytes[5] == 19) return chunk.at;
+  }
+  return MonoTime::max();
+}
+
+std::string Units(const std::vector<std::string>& lines) {
+  std::string units;
+  for (const auto& line : lines) units += line.substr(0, line.find(','));
+  return units;
+}
+
+// The last frame ends the stream where it arrives, even when the frame before it failed
+// its check (as every kind-0 reading does), and an unproven slot is fetched at once.
+// A frame whose number was flipped to the last one arrives too early to end it.
+TEST(DumpAll, TheStreamEndsAtItsLastFrameAndNotBefore) {
+  ScriptedStream server;
+  server.Frame(100, 1);
+  server.Frame(200, 2);
+  server.Frame(300, 3);  // cut short by the mark inside
+  server.Frame(400, 4);
+  Bench b(server);
+  const MonoTime start = b.host.clock.monotonic();
+  EXPECT_EQ(Units(DumpFour(b)), "1234");
+  EXPECT_LT(b.host.clock.monotonic() - start, std::chrono::seconds(1));
+  EXPECT_FALSE(b.s.NoComms);
+
+  ScriptedStream early;
+  early.Frame(100, 1);
+  early.Frame(200, 2, 0x4F, {}, 4);  // slot 2's record under the last number
+  early.Frame(300, 3);
+  early.Frame(400, 4);
+  Bench e(early);
+  const MonoTime sent = e.host.clock.monotonic();
+  // The stream went on past the false last frame to the true one; the slots after the
+  // cut frame were fetched singly after that.
+  EXPECT_EQ(Units(DumpFour(e)), "1234");
+  EXPECT_GE(FirstSingleFetch(e) - sent, milliseconds(400));
+}
+
+// A path slower than the line that never pauses for 5 seconds brings its whole stream;
+// a line that never goes quiet still ends within a few seconds.
+TEST(DumpAll, ASlowStreamIsWaitedForAndAnEndlessOneIsNot) {
+  sim::V5Server::Config config;
+  config.buffer_size = 4000;
+  config.write_pointer = 2000;
+  config.records = sim::RecordGenerator(sim::GeneratorOptions{}).take(2000);
+  for (auto& r : config.records) r = Sealed(kKind1);
+  sim::add_fault(config.faults, "slow-stream");
+  sim::V5Server slow(config);
+  Bench b(slow);
+  b.s.WritePointer = 2000;
+  b.s.NewReadings = 2000;
+  b.s.BufferSize = 4000;
+  DumpAll(b.s);
+  EXPECT_FALSE(b.s.NoComms);
+  EXPECT_EQ(b.s.MissingCount, 0);
+  EXPECT_EQ(slow.commands(), std::vector<int>{4});  // nothing fetched singly
+  EXPECT_EQ(slow.frames_sent(), 2000);
+
+  ScriptedStream endless;
+  endless.pieces.emplace_back(milliseconds(100), Bytes(1'000'000, 0x4E));
+  endless.singles = false;
+  Bench e(endless);
+  const MonoTime start = e.host.clock.monotonic();
+  EXPECT_TRUE(DumpFour(e).empty());
+  EXPECT_LT(FirstSingleFetch(e) - start, std::chrono::seconds(5));
 }
 
 TEST(DumpAll, SilenceEndsTheTransferAndKeepsTheStore) {

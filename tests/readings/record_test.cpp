@@ -37,6 +37,9 @@ TEST(NumberFormat, PicturePatternsRoundHalvesAwayFromZeroOnTheSingleValue) {
       // Just below a tie: a float product or a re-rounded double would round these up.
       {0.35F, "0.0", "0.3"},
       {2.675F, "###0.00", "2.67"},
+      // Exact halves past the places worked out in integers.
+      {0.015625F, "0.00000", "0.01563"},
+      {-0.015625F, "0.00000", "-0.01563"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatNumber(c.value, c.pattern), c.text) << c.value;
   EXPECT_EQ(FormatNumber(std::int64_t{0}, "#") + "|" + FormatNumber(std::int64_t{0}, "#####0"),

@@ -8,18 +8,19 @@
 namespace tavric::robustness {
 namespace {
 
-constexpr int kReadings = 200;
-
-// A v5 "Hi" launch whose stream damages every 20th frame (5 %).
-struct DamagedStream {
-  explicit DamagedStream(int dies_after = 0) {
-    launch.host.settings.set("Speed", "1");
+// A v5 launch against a server whose store wraps round its end, with the fault plan
+// and store shape given.
+struct BulkRun {
+  explicit BulkRun(const sim::FaultPlan& faults, bool hi = true, int readings = 200,
+                   int new_readings = -1, int read_pointer = -1) {
+    launch.host.settings.set("Speed", hi ? "1" : "0");
     sim::V5Server::Config c;
-    c.records = runtest::clean_records(kReadings, 21);
+    c.records = runtest::clean_records(readings, 21);
     c.buffer_size = 256;
-    c.write_pointer = 150;  // the readings wrap round the end of the store
-    for (int n = 20; n <= kReadings; n += 20) c.faults.damaged_frames.insert(n);
-    c.faults.dies_after = dies_after;
+    c.write_pointer = 150;
+    c.read_pointer = read_pointer;
+    c.new_readings = new_readings;
+    c.faults = faults;
     records = c.records;
     server = std::make_unique<sim::V5Server>(c);
     launch.host.line.attach(1, *server);
@@ -44,28 +45,84 @@ struct DamagedStream {
   std::unique_ptr<sim::V5Server> server;
 };
 
-TEST(BulkRepair, FivePercentDamagedFramesAreFetchedAgainAndTheStoreCleared) {
-  DamagedStream d;
-  EXPECT_EQ(d.launch.run(), kExitCompleted);
-  EXPECT_EQ(d.server->clear_count(), 1);
-  EXPECT_EQ(d.violation(), "");
-  EXPECT_EQ(d.launch.probe_lines().size(), kReadings + 1U);
-  EXPECT_EQ(d.launch.dump_lines().size(), kReadings + 1U);
-  // Frame n holds slot ReadPointer + n - 1, wrapping at the store's end: 206 - 256 = -50.
-  std::vector<int> expected;
-  for (int n = 20; n <= kReadings; n += 20) expected.push_back((256 - 50 + n - 1) % 256);
-  EXPECT_EQ(d.repaired_slots(), expected);
+sim::FaultPlan plan(std::initializer_list<const char*> items) {
+  sim::FaultPlan p;
+  for (const char* item : items) EXPECT_EQ(sim::add_fault(p, item), "") << item;
+  return p;
 }
 
-TEST(BulkRepair, ARepairThatFailsKeepsTheStore) {
+// Damage next to frames whose numbers lie: whatever the stream says, every reading
+// ends on disk once and the store is cleared. The number before a damaged frame
+// proves nothing about the frame after it.
+TEST(BulkRepair, DamagedAndMisnumberedFramesEndWithEveryReadingOnceOnDisk) {
+  const struct {
+    const char* name;
+    std::initializer_list<const char*> faults;
+  } cases[] = {
+      {"damaged, then the next numbered one below", {"damage-frame=4", "frame-number-low=5"}},
+      {"damaged, then the next numbered one above", {"damage-frame=4", "frame-number-high=5"}},
+      {"damaged first", {"damage-frame=1"}},
+      {"damaged last", {"damage-frame=200"}},
+      {"two damaged in a row", {"damage-frame=50,51"}},
+      {"three damaged in a row", {"damage-frame=60,61,62"}},
+      {"a repeated number with another record", {"frame-number-low=90"}},
+      {"a frame sent twice", {"repeat-frame=120"}},
+      {"every 20th damaged", {"damage-frame=20,40,60,80,100,120,140,160,180,200"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BulkRun run(plan(c.faults));
+    EXPECT_EQ(run.launch.run(), kExitCompleted);
+    EXPECT_EQ(run.server->clear_count(), 1);
+    EXPECT_EQ(run.violation(), "");
+    EXPECT_EQ(run.launch.probe_lines().size(), 200 + 1U);
+  }
+}
+
+// Frame n holds slot ReadPointer + n - 1, wrapping at the store's end (150 - 200 = -50),
+// and the single fetches show their own count.
+TEST(BulkRepair, UnprovenSlotsAreFetchedSinglyWithTheirOwnProgress) {
+  BulkRun run(plan({"damage-frame=20,40,60"}));
+  EXPECT_EQ(run.launch.run(), kExitCompleted);
+  EXPECT_EQ(run.repaired_slots(), (std::vector<int>{225, 245, 9}));
+  EXPECT_TRUE(run.launch.shown("Loading reading 1/3"));
+  EXPECT_TRUE(run.launch.shown("Loading reading 3/3"));
+}
+
+TEST(BulkRepair, ARepairThatFailsKeepsTheStoreAndCountsWhatItLeft) {
   // Status and bulk request answered, then three repairs; the fourth finds a dead line.
-  DamagedStream d(2 + 3);
-  EXPECT_EQ(d.launch.run(), kExitNoComms);
-  EXPECT_EQ(d.server->clear_count(), 0);
-  EXPECT_EQ(d.server->new_readings(), kReadings);
-  EXPECT_EQ(d.violation(), "");
-  EXPECT_EQ(d.launch.probe_lines().size(), kReadings - 10 + 3 + 1U);
-  EXPECT_EQ(d.launch.message_titles(), std::vector<std::string>{"NO COMMS"});
+  sim::FaultPlan faults = plan({"damage-frame=20,40,60,80,100,120,140,160,180,200"});
+  faults.dies_after = 2 + 3;
+  BulkRun run(faults);
+  EXPECT_EQ(run.launch.run(), kExitNoComms);
+  EXPECT_EQ(run.server->clear_count(), 0);
+  EXPECT_EQ(run.server->new_readings(), 200);
+  EXPECT_EQ(run.violation(), "");
+  EXPECT_EQ(run.launch.probe_lines().size(), 200 - 10 + 3 + 1U);
+  EXPECT_EQ(run.launch.message_titles(), std::vector<std::string>{"NO COMMS"});
+  EXPECT_EQ(run.launch.session.MissingCount, 7);
+}
+
+// A full store, where the two pointers meet, and a count beyond the pointers' distance:
+// every slot the count names is fetched, one by one or streamed and repaired, before
+// the store is cleared.
+TEST(BulkRepair, EverySlotTheCountNamesIsOnDiskBeforeTheStoreIsCleared) {
+  for (const bool hi : {true, false}) {
+    SCOPED_TRACE(hi ? "Hi" : "Lo");
+    BulkRun full(plan({"damage-frame=30"}), hi, 255, 256, 150);
+    EXPECT_EQ(full.launch.run(), kExitCompleted);
+    EXPECT_EQ(full.server->clear_count(), 1);
+    EXPECT_EQ(full.violation(), "");
+    EXPECT_EQ(full.launch.probe_lines().size(), 255 + 1U);
+
+    // 20 slots to the write pointer, 30 counted: the 10 past it are fetched too.
+    BulkRun beyond(plan({}), hi, 20, 30);
+    EXPECT_EQ(beyond.launch.run(), kExitCompleted);
+    EXPECT_EQ(beyond.violation(), "");
+    std::vector<int> slots = beyond.repaired_slots();
+    if (!hi) slots.erase(slots.begin(), slots.begin() + 20);
+    EXPECT_EQ(slots, (std::vector<int>{150, 151, 152, 153, 154, 155, 156, 157, 158, 159}));
+  }
 }
 
 }  // namespace
