@@ -10,6 +10,7 @@ packages=(
   clang clang-format libclang-rt-14-dev
   xvfb xdotool x11-utils socat imagemagick openbox wmctrl jq
   libjs-dygraphs chromium
+  help2man man-db desktop-file-utils systemd
 )
 
 missing=()
