@@ -76,6 +76,11 @@ mkdir -p "$settings" "$output"
 printf '[Startup]\nPort=3\nSpeed=%s\n' "$speed" >"$settings/RNQ7.conf"
 
 sim_args=(--generation "$generation" --readings "$readings" --records "$records")
+# A v5 store keeps one slot free: a larger count than the default store holds gets a
+# store that fits it (the simulator refuses more than 65534).
+if [ "$generation" = v5 ] && ((readings > 999)); then
+  sim_args+=(--buffer-size "$((readings < 65535 ? readings + 1 : 65535))")
+fi
 dump_args=(--output "$output")
 if ((modem)); then
   sim_args+=(--modem --dial-delay 3 --call-delay 0.2)
@@ -98,7 +103,11 @@ for _ in $(seq 100); do
   [ -L "$settings/com3" ] && break
   sleep 0.1
 done
-[ -L "$settings/com3" ] || { cat "$demo/server.out" >&2; echo "demo: the simulator did not start" >&2; exit 1; }
+[ -L "$settings/com3" ] || {
+  sed 's/^/  /' "$demo/server.out" >&2
+  echo "demo: the simulator did not start (its words above)" >&2
+  exit 1
+}
 echo "demo: $(head -n 1 "$demo/server.out" | sed 's/^probe-server-sim: //'), linked as port 3"
 
 display=0

@@ -154,13 +154,19 @@ void CellModem::run_command(const std::string& received, MonoTime at) {
     return reply("OK", at);
   }
   if (body == "+CPIN?") {
-    return reply(sim_ready ? "+CPIN: READY\r\n\r\nOK" : "+CPIN: SIM PIN\r\n\r\nOK", at);
+    if (sim_ready) return reply("+CPIN: READY\r\n\r\nOK", at);
+    return reply(sim_locked() ? "+CPIN: SIM PUK\r\n\r\nOK" : "+CPIN: SIM PIN\r\n\r\nOK", at);
   }
   if (body.rfind("+CPIN=", 0) == 0) {
     std::string given = line.substr(8);
     given.erase(std::remove(given.begin(), given.end(), '"'), given.end());
-    if (sim_ready) return reply("+CME ERROR: 3", at);  // no PIN is wanted
-    if (given != config_.pin) return reply("+CME ERROR: 16", at);
+    if (sim_ready) return reply("+CME ERROR: 3", at);      // no PIN is wanted
+    if (sim_locked()) return reply("+CME ERROR: 12", at);  // SIM PUK required
+    if (given != config_.pin) {
+      --pin_tries_left_;
+      return reply("+CME ERROR: 16", at);
+    }
+    pin_tries_left_ = 3;
     unlocked_ = true;
     return reply("OK", at);
   }

@@ -14,8 +14,11 @@ namespace tavric::sim {
 // In command mode it takes lines ending in a carriage return and answers with
 // "\r\n<result>\r\n":
 //   AT, ATZ, ATE1 -> OK; ATE0 -> OK and echo off (echo is on at power-up)
-//   AT+CPIN? -> "+CPIN: READY" or "+CPIN: SIM PIN", then OK
-//   AT+CPIN="nnnn" -> OK (right PIN, SIM unlocked) or "+CME ERROR: 16" (wrong PIN)
+//   AT+CPIN? -> "+CPIN: READY", "+CPIN: SIM PIN" or "+CPIN: SIM PUK", then OK
+//   AT+CPIN="nnnn" -> OK (right PIN, SIM unlocked) or "+CME ERROR: 16" (wrong PIN);
+//     as a real SIM, it locks after three wrong PINs in a row and then answers
+//     "+CME ERROR: 12" (PUK required) to every PIN, right or wrong. The tries left are
+//     kept for as long as the modem lives, across the client's runs.
 //   ATD<number> -> after `dial_delay`: "CONNECT 9600", "BUSY" or "NO CARRIER"; at once
 //     "ERROR" (also while the SIM is locked); or nothing at all. A byte received while
 //     the call is being set up aborts it with "NO CARRIER".
@@ -60,6 +63,9 @@ class CellModem : public LineDevice {
   const std::vector<std::string>& commands() const { return commands_; }
   const std::vector<std::string>& dialled() const { return dialled_; }
   bool sim_unlocked() const { return unlocked_; }
+  // Three wrong PINs were given: only the PUK (which this modem does not take) helps.
+  bool sim_locked() const { return pin_tries_left_ == 0; }
+  int pin_tries_left() const { return pin_tries_left_; }
   bool echo() const { return echo_; }
   // A call is up (dialled and connected, not yet hung up).
   bool in_call() const { return call_up_; }
@@ -84,6 +90,7 @@ class CellModem : public LineDevice {
   std::vector<std::string> dialled_;
   bool echo_ = true;
   bool unlocked_ = false;
+  int pin_tries_left_ = 3;
   bool call_up_ = false;
   bool online_ = false;
   MonoTime online_from_{0};  // the CONNECT result has been sent by then

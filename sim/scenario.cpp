@@ -246,6 +246,13 @@ Scenario parse_scenario(const std::vector<std::string>& args, std::string& error
     error = "--endless serves no server and no modem";
   } else if (sc.write_pointer >= sc.buffer_size || sc.read_pointer >= sc.buffer_size) {
     error = "pointers must be below --buffer-size";
+  } else if (sc.endless.empty() && sc.generation == Scenario::Generation::V5 &&
+             sc.readings > sc.buffer_size - 1) {
+    // One slot always stays free, so that a full store is told from an empty one.
+    error = "--readings " + std::to_string(sc.readings) + " is more than a store of " +
+            std::to_string(sc.buffer_size) + " slots holds (at most " +
+            std::to_string(sc.buffer_size - 1) + "); give --buffer-size " +
+            std::to_string(sc.readings + 1) + " or more";
   }
   return sc;
 }
@@ -260,7 +267,8 @@ std::string scenario_help(const std::string& program) {
          "\n"
          "Server:\n"
          "  --generation legacy|v5   protocol generation (default v5)\n"
-         "  --readings N             records in the store (default 40; legacy: 4 a block)\n"
+         "  --readings N             records in the store (default 40; legacy: 4 a block;\n"
+         "                           v5: at most --buffer-size - 1)\n"
          "  --records realistic|clean  realistic: every kind of entry, some low batteries\n"
          "                           and bad checks; clean: good readings only\n"
          "  --seed N                 seed of the generated records (default 1)\n"
@@ -292,7 +300,8 @@ std::string scenario_help(const std::string& program) {
          "  --call-delay SECONDS     one-way delay of the call (default 0.9)\n"
          "\n"
          "Line and run:\n"
-         "  --port N                 link comN to the pseudo-terminal (default 1)\n"
+         "  --port N                 link comN to the pseudo-terminal (default 1); a comN\n"
+         "                           link to a device that exists is left alone\n"
          "  --settings-dir DIR       folder of the link (default $XDG_CONFIG_HOME/RNQ7,\n"
          "                           or ~/.config/RNQ7)\n"
          "  --log FILE               at exit, write the requests received and the store\n"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "posix/locations.h"
+#include "sim/port_link.h"
 #include "sim/pty_line.h"
 #include "sim/scenario.h"
 #include "sim/scenario_devices.h"
@@ -28,26 +29,6 @@ tavric::LocalDateTime local_now() {
   std::tm tm{};
   localtime_r(&t, &tm);
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
-}
-
-// Points `link` at `target`, replacing an older link but never another kind of file.
-bool make_link(const std::filesystem::path& link, const std::string& target) {
-  std::error_code e;
-  std::filesystem::create_directories(link.parent_path(), e);
-  if (std::filesystem::is_symlink(link, e)) {
-    std::filesystem::remove(link, e);
-  } else if (std::filesystem::exists(link, e)) {
-    std::fprintf(stderr, "probe-server-sim: %s exists and is not a link; not replacing it\n",
-                 link.c_str());
-    return false;
-  }
-  std::filesystem::create_symlink(target, link, e);
-  if (e) {
-    std::fprintf(stderr, "probe-server-sim: cannot create %s: %s\n", link.c_str(),
-                 e.message().c_str());
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -71,7 +52,11 @@ int main(int argc, char** argv) {
     const std::filesystem::path folder =
         sc.settings_dir.empty() ? settings_dir(process_environment()) : sc.settings_dir;
     const std::filesystem::path link = folder / ("com" + std::to_string(sc.port));
-    if (!make_link(link, line.device_path())) return 1;
+    if (const std::string refused = sim::claim_port_link(link, line.device_path());
+        !refused.empty()) {
+      std::fprintf(stderr, "probe-server-sim: %s\n", refused.c_str());
+      return 1;
+    }
 
     struct sigaction sa {};
     sa.sa_handler = on_signal;
@@ -100,11 +85,7 @@ int main(int argc, char** argv) {
       return sc.exit_after_idle_s > 0 && line.now() - line.last_activity() >= idle;
     });
 
-    // Remove the link only while it still leads to this terminal.
-    std::error_code e;
-    if (std::filesystem::read_symlink(link, e) == line.device_path()) {
-      std::filesystem::remove(link, e);
-    }
+    sim::release_port_link(link, line.device_path());
     if (!sc.log_file.empty()) {
       std::ofstream out(sc.log_file);
       out << devices.log_json(start, line.now());

@@ -3,6 +3,7 @@
 #include "app/chart_page_step.h"
 #include "app/connection.h"
 #include "app/form.h"
+#include "app/run_summary.h"
 #include "app/stages.h"
 #include "link/modem.h"
 #include "platform/run_control.h"
@@ -37,7 +38,6 @@ int WindUp(Session& s, bool legacy, std::optional<std::uintmax_t> probe_data_bef
   }
   s.p.settings.set("Speed", SpeedSetting(s));
   CloseEverything(s);
-  s.FolderLock.reset();
   if (s.NoComms) return kExitNoComms;
   if (!s.OutputFault.empty()) return kExitOutputFailed;
   if (kept) return kExitReadingsKept;
@@ -52,17 +52,27 @@ std::optional<int> tmr_Timer(Session& s) {
   s.p.window.stop_timer();
   s.LowVoltCount = 0;
   s.NoComms = true;
-  try {
-    TakeOutputFolder(s);
-    const std::optional<std::uintmax_t> probe_data_before = ProbeDataSize(s);
-    const bool legacy = ConnectionLoop(s);
-    RunStages(s, legacy);
-    return WindUp(s, legacy, probe_data_before);
-  } catch (const ProgramEnd& end) {
-    return end.status;
-  } catch (const WindowClosed&) {
-    return kExitClosed;
-  }
+  RunFacts facts;
+  const int status = [&]() -> int {
+    try {
+      TakeOutputFolder(s);
+      facts.probe_data_before = ProbeDataSize(s);
+      facts.legacy = ConnectionLoop(s);
+      facts.connected = true;
+      facts.by_modem = s.ModemConnected == 1;
+      RunStages(s, facts.legacy);
+      return WindUp(s, facts.legacy, facts.probe_data_before);
+    } catch (const ProgramEnd& end) {
+      return end.status;
+    } catch (const WindowClosed&) {
+      return kExitClosed;
+    }
+  }();
+  // Summed up while the output folder is still this run's, so that the files it names
+  // are as this run left them.
+  NoteRunSummary(s, facts, status);
+  s.FolderLock.reset();
+  return status;
 }
 
 }  // namespace tavric

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "link/modem_text.h"
+#include "link/pin_memory.h"
 #include "platform/run_control.h"
 #include "platform/trimmed.h"
 #include "protocol/status.h"
@@ -29,6 +30,13 @@ std::size_t character_count(const std::string& utf8) {
   return static_cast<std::size_t>(
       std::count_if(utf8.begin(), utf8.end(), [](unsigned char c) { return (c & 0xC0) != 0x80; }));
 }
+
+constexpr const char* kSimLockedText =
+    "The SIM card is locked and asks for its PUK: no PIN was sent.\rUnlock it with its PUK "
+    "in a phone, then run again.";
+constexpr const char* kPinRefusedBeforeText =
+    "Pin code not sent: the SIM refused it before, and three wrong PIN codes lock the "
+    "SIM.\rGive the right PIN code (for a scheduled run: put it in the PIN file).";
 
 [[noreturn]] void end_program() {
   throw ProgramEnd{kExitModemFailed};
@@ -101,9 +109,27 @@ bool ConnectThroughModem(Session& s) {
   SetLed(s, 0, "G");
   send_text(s, "AT+CPIN?\r");
   if (!WaitModemComms(s, 1.0F)) {
-    const std::string pin = s.p.dialogs.prompt("Pin Code", "Please enter your cell pin code:", "");
+    // A SIM that asks for its PUK takes no PIN at all.
+    if (s.ModemReply.find("SIM PUK") != std::string::npos) {
+      s.p.dialogs.message("ERROR", kSimLockedText);
+      throw ProgramEnd{kExitPinRefused};
+    }
+    const std::string cell(trimmed(s.p.settings.get("Cell", ""), " "));
+    std::string pin = s.p.dialogs.prompt("Pin Code", "Please enter your cell pin code:", "");
+    // Each wrong PIN uses up one of the SIM's three tries: one it refused is never sent
+    // again. A person may give another; the same again (as a PIN file gives) ends the run.
+    while (character_count(pin) == 4 && PinRefusedBefore(s, pin, cell)) {
+      s.p.dialogs.message("ERROR", kPinRefusedBeforeText);
+      const std::string again =
+          s.p.dialogs.prompt("Pin Code", "Please enter your cell pin code:", "");
+      if (again == pin) throw ProgramEnd{kExitPinRefused};
+      pin = again;
+    }
     if (character_count(pin) == 4) {
       if (!ModemComms(s, "AT+CPIN=\"" + pin + "\"")) {
+        if (upper(s.ModemReply).find("ERROR") != std::string::npos) {
+          RememberRefusedPin(s, pin, cell);
+        }
         s.p.dialogs.message("ERROR", "Pin code not accepted!");
         end_program();
       }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "platform/calendar.h"
 #include "platform/file_system.h"
@@ -70,6 +71,14 @@ struct Session {
   std::int16_t ModemConnected = 0;
 
   std::int16_t DumpImgIndex = 0;
+
+  // The program's state folder, where a SIM's refused PINs are remembered; empty: the
+  // output folder.
+  std::filesystem::path StateDir;
+
+  // What the run did, in a line or two, once it has ended: for the trace and the
+  // standard output of a scheduled run.
+  std::vector<std::string> RunSummary;
 };
 
 // Records that `count` readings (or data blocks) of the run were not written: the store

@@ -67,6 +67,35 @@ TEST(CellModem, WholeDialogueWithPinAndCall) {
   EXPECT_EQ(modem.hangups(), 1);
 }
 
+// A SIM takes three wrong PINs in a row and then asks for its PUK: even the right PIN
+// no longer unlocks it. A right PIN before then gives it its three tries back.
+TEST(CellModem, SimLocksAfterThreeWrongPinsInARow) {
+  tavric::sim::V5Server server;
+  CellModem::Config config;
+  config.pin = "4321";
+  CellModem modem(server, config);
+  TestHost host;
+  simtest::open_line(host, modem);
+  say(host, "ATE0\r");
+  say(host, "AT+CPIN=\"1111\"\r");
+  say(host, "AT+CPIN=\"2222\"\r");
+  EXPECT_EQ(modem.pin_tries_left(), 1);
+  EXPECT_EQ(say(host, "AT+CPIN=\"4321\"\r"), "\r\nOK\r\n");
+  EXPECT_EQ(modem.pin_tries_left(), 3);
+
+  CellModem fresh(server, config);
+  TestHost other;
+  simtest::open_line(other, fresh);
+  say(other, "ATE0\r");
+  for (const char* pin : {"1111", "2222", "3333"}) {
+    EXPECT_EQ(say(other, "AT+CPIN=\"" + std::string(pin) + "\"\r"), "\r\n+CME ERROR: 16\r\n");
+  }
+  EXPECT_TRUE(fresh.sim_locked());
+  EXPECT_EQ(say(other, "AT+CPIN?\r"), "\r\n+CPIN: SIM PUK\r\n\r\nOK\r\n");
+  EXPECT_EQ(say(other, "AT+CPIN=\"4321\"\r"), "\r\n+CME ERROR: 12\r\n");
+  EXPECT_FALSE(fresh.sim_unlocked());
+}
+
 TEST(CellModem, EchoThatStaysOnEchoesEveryCommandLine) {
   tavric::sim::V5Server server;
   CellModem::Config config;

@@ -1,0 +1,128 @@
+#include "app/run_summary.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/command_line.h"
+#include "app/stages.h"
+#include "readings/low_battery.h"
+#include "readings/output_files.h"
+#include "report/chart_page.h"
+#include "session/exit_status.h"
+
+namespace tavric {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Lines of `file` from `offset` on, read in pieces so that a large file costs no memory.
+std::int64_t lines_from(FileSystem& files, const fs::path& file, std::uintmax_t offset) {
+  constexpr std::size_t kPiece = 1 << 20;
+  std::int64_t lines = 0;
+  for (;;) {
+    std::error_code error;
+    const std::string piece = files.read(file, offset, kPiece, error);
+    if (error) return lines;
+    for (const char c : piece) lines += c == '\n';
+    if (piece.size() < kPiece) return lines;
+    offset += piece.size();
+  }
+}
+
+// "20 s", "3 min 5 s", "3 h": an offset in its largest unit and the one below it.
+std::string duration_text(std::int64_t seconds) {
+  const std::int64_t units[] = {86400, 3600, 60, 1};
+  const char* names[] = {"d", "h", "min", "s"};
+  int i = 0;
+  while (i < 3 && seconds < units[i]) ++i;
+  std::string text = std::to_string(seconds / units[i]) + " " + names[i];
+  const std::int64_t next = i < 3 ? seconds % units[i] / units[i + 1] : 0;
+  if (next > 0) text += " " + std::to_string(next) + " " + names[i + 1];
+  return text;
+}
+
+std::string server_text(const Session& s, const RunFacts& facts, int status) {
+  // A run that ends at the port prompt has taken the empty answer as port 0; the
+  // setting still holds the last port tried.
+  const std::string port =
+      "port " + (s.PortNumber != 0 ? std::to_string(s.PortNumber) : s.p.settings.get("Port", "0"));
+  if (!facts.connected) {
+    if (status == kExitFolderBusy) return "the output folder was in use by another run";
+    if (status == kExitModemFailed) return "the cell modem dialogue failed (" + port + ")";
+    return "no server found (" + port + ")";
+  }
+  return std::string(facts.legacy ? "legacy" : "v5") + " server " +
+         (facts.by_modem ? "by cell modem on " : "direct on ") + port;
+}
+
+std::string store_text(const Session& s, const RunFacts& facts, int status, bool legacy) {
+  if (!facts.connected) return "store untouched";
+  if (status == kExitCompleted) return "store cleared";
+  if (s.NoComms) return "store kept: the link to the server was lost";
+  if (!s.OutputFault.empty()) return "store kept: cannot write " + s.OutputFault;
+  if (s.ReadingsMissing) return "store kept: " + MissingText(s, legacy);
+  return "store kept: the run was ended before it was cleared";
+}
+
+std::string clock_text(const Session& s, const RunFacts& facts, int status) {
+  // The clock is set before the store is cleared, while the link holds.
+  const bool set =
+      facts.connected && !s.NoComms &&
+      (status == kExitCompleted || status == kExitOutputFailed || status == kExitReadingsKept);
+  if (!set) return "server clock not set";
+  const std::int64_t offset = std::llround(static_cast<double>(s.LoggerClockOffset) * 86400.0);
+  if (offset == 0) return "server clock set (it was right)";
+  return "server clock set (it was " + duration_text(offset > 0 ? offset : -offset) +
+         (offset > 0 ? " behind)" : " ahead)");
+}
+
+}  // namespace
+
+std::vector<std::string> SummariseRun(Session& s, const RunFacts& facts, int status) {
+  const fs::path dump = s.p.output_dir / kDumpFolder / "Dump00.csv";
+  const fs::path probe_data = s.p.output_dir / kProbeDataFile;
+  const fs::path chart = s.p.output_dir / report::kChartPageFile;
+  // Only a run that had readings to fetch starts a dump; the probe data file grows by
+  // the readings it wrote.
+  const bool dumped = facts.connected && s.NewReadings > 0 && s.p.files.is_regular_file(dump);
+  const std::int64_t fetched =
+      dumped ? std::max<std::int64_t>(lines_from(s.p.files, dump, 0) - 1, 0) : 0;
+  std::error_code error;
+  const std::uintmax_t size_after =
+      s.p.files.is_regular_file(probe_data) ? s.p.files.file_size(probe_data, error) : 0;
+  const std::uintmax_t size_before = facts.probe_data_before.value_or(0);
+  const bool grew = !error && size_after > size_before;
+  std::int64_t written = grew ? lines_from(s.p.files, probe_data, size_before) : 0;
+  // A new probe data file starts with its header.
+  if (grew && !facts.probe_data_before && written > 0) --written;
+
+  // The units of the low-battery message, without its first line.
+  std::string low = LowBatteryText(s);
+  low.erase(0, low.find('\r') == std::string::npos ? low.size() : low.find('\r') + 1);
+  std::string first = server_text(s, facts, status);
+  if (facts.connected) {
+    first += ": " + std::to_string(fetched) + " records fetched, " + std::to_string(written) +
+             " readings written; " + store_text(s, facts, status, facts.legacy) + "; " +
+             clock_text(s, facts, status) + "; low batteries: " + (low.empty() ? "none" : low);
+  } else {
+    first += "; " + store_text(s, facts, status, facts.legacy);
+  }
+  std::string second =
+      "dump file: " + (dumped ? path_text(dump) : std::string("none")) +
+      "; probe data file: " + (grew ? path_text(probe_data) : "not added to") +
+      "; chart page: " + (grew && s.p.files.is_regular_file(chart) ? path_text(chart) : "none");
+  return {first, second};
+}
+
+void NoteRunSummary(Session& s, const RunFacts& facts, int status) {
+  s.RunSummary = SummariseRun(s, facts, status);
+  for (const std::string& line : s.RunSummary) log_note(s.p.log, "summary: " + line);
+  log_flush(s.p.log);
+}
+
+void PrintRunSummary(const std::vector<std::string>& lines, std::ostream& out) {
+  for (const std::string& line : lines) out << kProgramName << ": " << line << "\n";
+  out.flush();
+}
+
+}  // namespace tavric
