@@ -1,5 +1,7 @@
 #include "qt/main_window.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -34,6 +36,11 @@ FrmProbeServerDump::FrmProbeServerDump(QWidget* parent) : QWidget(parent) {
   if (QScreen* screen = this->screen()) dpi_ = screen->logicalDotsPerInchX();
   setWindowTitle(QStringLiteral("Tavric Probe Server - Download"));
   setFixedSize(px(kClientWidth), px(kClientHeight));
+  // A window of a fixed size offers no maximize button: the title bar keeps minimize
+  // and close only.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
   setAutoFillBackground(true);
 
   image1_ = new QLabel(this);
@@ -43,7 +50,8 @@ FrmProbeServerDump::FrmProbeServerDump(QWidget* parent) : QWidget(parent) {
   image2_->setGeometry(twips_rect(660, 0, 2520, 360));
   image2_->setPixmap(title_banner(image2_->size(), devicePixelRatioF()));
 
-  // The event line lies under the speed option, as designed; its texts are short.
+  // The event line's box lies under the animation and the speed option, as designed;
+  // its text stops short of them (see the end of the constructor).
   lbl_ = new EventLine(QStringLiteral("Connecting, please wait ..."), this);
   lbl_->setGeometry(twips_rect(720, 360, 5955, 225));
 
@@ -104,6 +112,17 @@ FrmProbeServerDump::FrmProbeServerDump(QWidget* parent) : QWidget(parent) {
   small.setPointSizeF(small.pointSizeF() * 0.85);
   label1_->setFont(small);
   label1_->setStyleSheet(QStringLiteral("color: #555;"));
+
+  // The event line's text may reach the first control beside it on its row.
+  const QRect row(lbl_->x(), lbl_->y(), lbl_->width(), QFontMetrics(event_font).height());
+  int room_right = lbl_->geometry().right() + 1;
+  for (QWidget* control : {static_cast<QWidget*>(img_dumping_), static_cast<QWidget*>(label3_),
+                           static_cast<QWidget*>(opt_speed_[0]), static_cast<QWidget*>(led_[0])}) {
+    if (control->geometry().intersects(row) && control->x() > row.x()) {
+      room_right = std::min(room_right, control->x());
+    }
+  }
+  lbl_->set_room(room_right - px(60) - lbl_->x());
 
   count_timer_.setSingleShot(true);
   connect(&count_timer_, &QTimer::timeout, this, [this] { show_count(/*now=*/true); });

@@ -118,7 +118,7 @@ RECT MainWindow::twips_rect(int left, int top, int width, int height) const {
 void MainWindow::create_controls() {
   image1_ = child(hwnd_, L"STATIC", nullptr, SS_OWNERDRAW);
   image2_ = child(hwnd_, L"STATIC", nullptr, SS_OWNERDRAW);
-  // The event line lies under the speed option, as designed; its texts are short.
+  // The event line's box lies under the animation and the speed option, as designed.
   // Drawn by the window: the rule under the title runs through the top of its box.
   lbl_ = child(hwnd_, L"STATIC", L"Connecting, please wait ...", SS_OWNERDRAW);
   label2_ = child(hwnd_, L"STATIC", nullptr, SS_SUNKEN);
@@ -302,8 +302,12 @@ void MainWindow::draw_event_line(HDC dc, const RECT& box) {
   HGDIOBJ old_font = ::SelectObject(dc, event_font_);
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+  // The text stops short of the animation, the first control beside it on its row: a
+  // longer one (a folder name) is shortened in the middle. The trace has it whole.
   RECT area = box;
-  ::DrawTextW(dc, text.c_str(), -1, &area, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+  area.right = std::min(area.right, box.left + px(3330) - px(60) - px(720));
+  ::DrawTextW(dc, text.c_str(), -1, &area,
+              DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS);
   ::SelectObject(dc, old_font);
 }
 

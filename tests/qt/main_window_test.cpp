@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QImage>
+#include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
 #include <cstdlib>
@@ -79,6 +81,42 @@ TEST(MainWindow, ShowsItsIndicatorsAndRendersAFinishedWindow) {
                                       static_cast<int>((540 + 112) / 15.0 * dpr));
   EXPECT_GT(lamp.green(), lamp.red());
   EXPECT_TRUE(shot.save(screenshot_dir() + QString("/main-window@%1x.png").arg(dpr)));
+}
+
+// A long folder name is shortened in the middle and ends before the animation and the
+// speed options; the whole text stays the line's text (its tooltip, and the trace). The
+// window cannot grow, so it offers no maximize button.
+TEST(MainWindow, EventLineStopsShortOfTheControlsBesideItAndTheWindowCannotBeMaximized) {
+  qt::FrmProbeServerDump window;
+  window.show();
+  const QString path = QStringLiteral(
+      "Waiting for the output folder /home/field-crew/probe-networks/north-paddock/2026/"
+      "readings-from-the-server-on-the-hill (another run uses it) ...");
+  window.event_line()->set_text(path);
+  const QString shown = window.event_line()->shown_text();
+  EXPECT_EQ(window.event_line()->text(), path);
+  EXPECT_EQ(window.event_line()->toolTip(), path);
+  EXPECT_TRUE(shown.startsWith(QStringLiteral("Waiting for")));
+  EXPECT_TRUE(shown.endsWith(QStringLiteral("...")));
+  EXPECT_TRUE(shown.contains(QChar(0x2026)));
+  const int text_right =
+      window.event_line()->x() + QFontMetrics(window.event_line()->font()).horizontalAdvance(shown);
+  for (const QWidget* control : window.findChildren<QWidget*>()) {
+    const bool beside =
+        control->inherits("QRadioButton") ||
+        (qobject_cast<const QLabel*>(control) &&
+         static_cast<const QLabel*>(control)->pixmap().deviceIndependentSize() == QSizeF(60, 21));
+    if (beside) {
+      EXPECT_LT(text_right, control->x()) << control->metaObject()->className();
+    }
+  }
+  window.event_line()->set_text(QStringLiteral("Loading reading 37/100"));
+  EXPECT_EQ(window.event_line()->shown_text(), QStringLiteral("Loading reading 37/100"));
+  EXPECT_TRUE(window.event_line()->toolTip().isEmpty());
+
+  EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_TRUE(window.windowFlags() & Qt::WindowCloseButtonHint);
 }
 
 TEST(MainWindow, ClosingRunsTheUnloadStepsOnceAndStopsTheRun) {
