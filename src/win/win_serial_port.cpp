@@ -141,6 +141,15 @@ void WinSerialPort::configure() {
   // A driver that refuses a setting leaves the line as it was; the line still works
   // as far as it can, so only the open itself decides, as on the other systems.
   ::SetCommState(port_, &dcb);
+  // The speed the driver really took, read back, is the one the run goes by: a driver
+  // may take a speed it does not know as another (Wine takes 56000 as 38400).
+  DCB taken{};
+  taken.DCBlength = sizeof(taken);
+  if (::GetCommState(port_, &taken) && taken.BaudRate > 0) {
+    const std::size_t comma = settings_.find(',');
+    settings_ = std::to_string(taken.BaudRate) +
+                (comma == std::string::npos ? std::string() : settings_.substr(comma));
+  }
   // Reads wait for every byte asked for (one, or those known to be queued); a write
   // gives up after its line time and a second to spare.
   COMMTIMEOUTS timeouts{};
