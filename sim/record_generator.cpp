@@ -99,8 +99,16 @@ bool RecordGenerator::has_frame_mark(const Record& r) {
   return false;
 }
 
+bool RecordGenerator::absent(std::size_t probe, std::int64_t round) const {
+  const RecordMix& m = options_.mix;
+  if (probes_.size() < 3) return false;  // someone always reports
+  if (probe == 1 && round >= m.gap_from && round < m.gap_from + m.gap_rounds) return true;
+  return probe == probes_.size() - 1 && m.silent_from > 0 && round >= m.silent_from;
+}
+
 Record RecordGenerator::next() {
   const int count = static_cast<int>(probes_.size());
+  while (absent(static_cast<std::size_t>(index_ % count), index_ / count)) ++index_;
   const std::int64_t round = index_ / count;
   Probe& p = probes_[static_cast<std::size_t>(index_ % count)];
   ++index_;

@@ -19,9 +19,16 @@ struct RecordMix {
   int bad_check = 5;     // readings whose check fails
   int low_battery = 40;  // battery below 3.4 V
   int power_fail = 10;   // power-fail flag (kind 1: battery code 15)
+  // Probes that stop reporting, counted in rounds of readings (with three probes or
+  // more): the second probe misses `gap_rounds` rounds from round `gap_from`; the last
+  // probe falls silent from round `silent_from` (0: never).
+  int gap_from = 40;
+  int gap_rounds = 8;
+  int silent_from = 70;
 
-  // Kind-1 readings with good batteries only: every record gives one line of each file.
-  static RecordMix clean() { return {0, 0, 0, 0, 0, 0, 0}; }
+  // Kind-1 readings with good batteries only from every probe: every record gives one
+  // line of each file.
+  static RecordMix clean() { return {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}; }
 };
 
 struct GeneratorOptions {
@@ -56,6 +63,7 @@ class RecordGenerator {
   Reading reading_for(Probe& p, const LocalDateTime& t);
   Record make(Probe& p, const LocalDateTime& t);
   static bool has_frame_mark(const Record& r);
+  bool absent(std::size_t probe, std::int64_t round) const;
 
   GeneratorOptions options_;
   Random random_;

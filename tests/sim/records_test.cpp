@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "sim/record.h"
+#include "sim/record_generator.h"
 
 namespace {
 
@@ -40,6 +43,33 @@ TEST(Records, WorkedExamplesAreReproducedByteForByte) {
   EXPECT_EQ(tavric::sim::encode_kind0(k0),
             hex("00 04 D2 00 11 16 E6 33 15 15 80 24 EB 04 D2 B4 0B B8 B4 0B B8 B4 0B B8 B4 0B "
                 "B8 B4 0B B8 00 05"));
+}
+
+// The realistic mix has a probe that misses a stretch of rounds and one that falls
+// silent; the clean mix has every probe in every round.
+TEST(Records, ProbesThatMissRoundsAndFallSilent) {
+  for (const bool clean : {false, true}) {
+    tavric::sim::GeneratorOptions options;
+    if (clean) options.mix = tavric::sim::RecordMix::clean();
+    const auto records = tavric::sim::RecordGenerator(options).take(600);
+    std::map<int, std::vector<std::size_t>> at;  // each probe's places in the store
+    std::vector<int> ids;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      const int id = records[i][1] * 256 + records[i][2];
+      if (at[id].empty()) ids.push_back(id);
+      at[id].push_back(i);
+    }
+    ASSERT_EQ(ids.size(), 6U);
+    for (std::size_t p = 0; p < ids.size(); ++p) {
+      const std::vector<std::size_t>& places = at[ids[p]];
+      int long_waits = 0;
+      for (std::size_t k = 1; k < places.size(); ++k) long_waits += places[k] - places[k - 1] > 6;
+      EXPECT_EQ(long_waits, !clean && p == 1 ? 1 : 0) << p;
+      if (p == 5) {
+        EXPECT_EQ(places.size(), clean ? 100U : 70U);  // of 100 rounds or more
+      }
+    }
+  }
 }
 
 }  // namespace
