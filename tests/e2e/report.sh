@@ -2,7 +2,8 @@
 # The chart page as the field gets it: a whole run against probe-server-sim with
 # realistic records writes it, --report writes it again without touching a port, and
 # Debian's chromium opens it headless, draws every chart without a script error, and
-# takes the screenshot.
+# takes the screenshot. The page names the run's low batteries as the run's message
+# does, and flags the probe the simulator let miss rounds and the one it let fall silent.
 # Usage: report.sh PROBE-SERVER-DUMP PROBE-SERVER-SIM SCREENSHOT.png
 dump=$1
 sim=$2
@@ -38,6 +39,46 @@ grep -q "chart page \".*\" written: [1-9][0-9]* readings of [1-9][0-9]* probes, 
   "$work/run-trace.txt" || fail "run: the trace does not tell the page"
 readings=$(($(line_count "$out/Tavric Probe Data.csv") - 1))
 grep -q ">$readings readings of " "$out/$page_name" || fail "page: not $readings readings"
+
+# The low batteries of the last run: the units and values of the run's own message.
+said=$(sed -n 's/^Low Batteries: The following units have low battery readings: | //p' "$work/run.err")
+[ -n "$said" ] || fail "run: no Low Batteries message"
+listed=$(grep -o '<span id="low-batteries">[^<]*</span>' "$out/$page_name" | sed 's/<[^>]*>//g')
+[ "$listed" = "$said" ] || fail "page: low batteries '$listed', the run said '$said'"
+
+# Each probe's spacing, read from the probe data file: the one that stops earliest is
+# silent, the one with the longest spacing has a gap, and a probe that lost no two
+# readings in a row is flagged for neither.
+python3 - "$out/Tavric Probe Data.csv" >"$work/spacing.txt" <<'PY' || fail "probe data: $(cat "$work/spacing.txt")"
+import datetime, statistics, sys
+times = {}
+for line in open(sys.argv[1], encoding="ascii").read().splitlines()[1:]:
+    f = line.split(",")
+    times.setdefault(int(f[0]), set()).add(datetime.datetime.strptime(f[1].strip(), "%Y/%m/%d %H:%M:%S"))
+newest = max(max(t) for t in times.values())
+silent = min(times, key=lambda p: max(times[p]))
+longest = {}
+for p, t in times.items():
+    t = sorted(t)
+    longest[p] = max(b - a for a, b in zip(t, t[1:]))
+gap = max(longest, key=longest.get)
+usual = statistics.median(b - a for a, b in zip(sorted(times[gap]), sorted(times[gap])[1:]))
+# Lost single readings (a damaged record, a settings entry) are no gap.
+regular = [p for p in times if p not in (silent, gap) and longest[p] < 2.2 * usual and
+           newest - max(times[p]) < 2 * usual]
+assert newest - max(times[silent]) > 3 * usual, "no probe fell silent"
+assert longest[gap] > 3 * usual, "no probe missed rounds"
+assert regular, "no probe reported every round"
+print(silent, gap, regular[0])
+PY
+read -r silent_probe gap_probe regular_probe <"$work/spacing.txt"
+reasons() { grep -o "<tr data-probe=\"$1\"[^>]*data-reasons=\"[^\"]*\"" "$out/$page_name" | sed 's/.*data-reasons="//; s/"$//'; }
+case " $(reasons "$silent_probe") " in *" silent "*) ;; *) fail "page: probe $silent_probe not silent" ;; esac
+case " $(reasons "$gap_probe") " in *" gaps "*) ;; *) fail "page: probe $gap_probe has no gap" ;; esac
+case " $(reasons "$regular_probe") " in
+  *" silent "* | *" gaps "*) fail "page: probe $regular_probe flagged: $(reasons "$regular_probe")" ;;
+esac
+grep -q "<tr data-probe=\"$silent_probe\"" "$out/$page_name" || fail "page: no row of $silent_probe"
 
 # 2. On demand: the same page again, no port touched, status 0.
 before=$(md5sum <"$out/$page_name")
@@ -77,9 +118,10 @@ esac
 
 mkdir -p "$(dirname "$screenshot")"
 rm -f "$screenshot"
-browser --hide-scrollbars --window-size=1280,1220 --screenshot="$screenshot" "$url" \
+# The probe the simulator let miss rounds, its gap shaded on its charts.
+browser --hide-scrollbars --window-size=1280,1220 --screenshot="$screenshot" "$url#probe-$gap_probe" \
   >"$work/shot.out" 2>"$work/shot.err"
 [ "$(stat -c %s "$screenshot" 2>/dev/null || echo 0)" -gt 50000 ] || fail "browser: no screenshot"
 
-echo "chart page end-to-end: written after the run and with --report, drawn in $(
+echo "chart page end-to-end: written after the run and with --report; low batteries '$listed' as the run said; probe $silent_probe silent, $gap_probe with a gap; drawn in $(
   echo "$body" | sed -n 's/.*data-draw-ms="\([0-9]*\)".*/\1/p') ms; screenshot $screenshot"
