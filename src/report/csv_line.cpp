@@ -3,7 +3,6 @@
 #include <limits>
 
 #include "platform/calendar.h"
-#include "platform/trimmed.h"
 
 namespace tavric::report {
 namespace {
@@ -11,27 +10,43 @@ namespace {
 constexpr std::size_t kProbeDataFields = 3 + 2 * kDepths;  // probe, date, pairs, volts
 constexpr std::size_t kDumpFields = 7 + 2 * kDepths;       // probe, number, date, pairs, four more
 constexpr std::size_t kMostFields = kDumpFields;
-constexpr std::string_view kBlanks = " \t";
-
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
 
+bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// The field without the blanks around it. Every field of every line passes here, so it
+// is a plain loop rather than a search of a set of characters for each one.
+std::string_view without_blanks(std::string_view text) {
+  std::size_t from = 0;
+  std::size_t to = text.size();
+  while (from < to && is_blank(text[from])) ++from;
+  while (to > from && is_blank(text[to - 1])) --to;
+  return text.substr(from, to - from);
+}
+
 // Splits `line` at its commas; false when it has more than `fields.size()` fields.
+// One pass over the characters: a search call for each short field would cost more.
 bool split(std::string_view line, std::array<std::string_view, kMostFields>& fields,
            std::size_t& count) {
   count = 0;
-  for (;;) {
-    const std::size_t comma = line.find(',');
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] != ',') continue;
     if (count == fields.size()) return false;
-    fields[count++] = line.substr(0, comma);
-    if (comma == std::string_view::npos) return true;
-    line.remove_prefix(comma + 1);
+    fields[count++] = line.substr(start, i - start);
+    start = i + 1;
   }
+  if (count == fields.size()) return false;
+  fields[count++] = line.substr(start);
+  return true;
 }
 
 std::optional<int> parse_probe_id(std::string_view text) {
-  text = trimmed(text, kBlanks);
+  text = without_blanks(text);
   if (text.empty() || text.size() > 6) return std::nullopt;
   int id = 0;
   for (const char c : text) {
@@ -55,7 +70,7 @@ std::optional<int> digits(std::string_view text, std::size_t at, std::size_t wid
 }  // namespace
 
 std::optional<Hundredths> parse_hundredths(std::string_view text) {
-  text = trimmed(text, kBlanks);
+  text = without_blanks(text);
   const bool negative = !text.empty() && text.front() == '-';
   if (negative) text.remove_prefix(1);
   std::int64_t whole = 0;
@@ -82,7 +97,7 @@ std::optional<Hundredths> parse_hundredths(std::string_view text) {
 }
 
 std::optional<Seconds> parse_date_time(std::string_view text) {
-  text = trimmed(text, kBlanks);
+  text = without_blanks(text);
   if (text.size() != 19) return std::nullopt;
   const char dash = text[4];
   if ((dash != '/' && dash != '-') || text[7] != dash || text[10] != ' ' || text[13] != ':' ||

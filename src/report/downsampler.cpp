@@ -12,13 +12,8 @@ Downsampler::Bucket Downsampler::merged(const Bucket& a, const Bucket& b) {
   return {b.low.value < a.low.value ? b.low : a.low, b.high.value > a.high.value ? b.high : a.high};
 }
 
-void Downsampler::add(Point p) {
+void Downsampler::add_bucket(Point p) {
   ++count_;
-  if (!buckets_.empty() && in_last_ < per_bucket_) {
-    buckets_.back() = merged(buckets_.back(), {p, p});
-    ++in_last_;
-    return;
-  }
   if (buckets_.size() == capacity_) {
     for (std::size_t i = 0; i < capacity_ / 2; ++i) {
       buckets_[i] = merged(buckets_[2 * i], buckets_[2 * i + 1]);

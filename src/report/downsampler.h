@@ -25,7 +25,16 @@ class Downsampler {
   // At most `buckets` buckets (an even number), so at most twice that many points.
   explicit Downsampler(std::size_t buckets = kDefaultBuckets);
 
-  void add(Point p);
+  // Most points join the last bucket; that is done here, in line, and the rest in
+  // add_bucket().
+  void add(Point p) {
+    if (buckets_.empty() || in_last_ >= per_bucket_) return add_bucket(p);
+    ++count_;
+    ++in_last_;
+    Bucket& last = buckets_.back();
+    if (p.value < last.low.value) last.low = p;
+    if (p.value > last.high.value) last.high = p;
+  }
   std::uint64_t count() const { return count_; }
 
   // The kept points in time order, each once, the buckets first merged further, when
@@ -41,6 +50,7 @@ class Downsampler {
     Point high;
   };
   static Bucket merged(const Bucket& a, const Bucket& b);
+  void add_bucket(Point p);
 
   std::size_t capacity_;
   std::vector<Bucket> buckets_;

@@ -20,21 +20,45 @@ Seconds IntervalWatch::bin(Seconds spacing) {
   return static_cast<Seconds>((static_cast<std::uint32_t>(spacing) >> shift) << shift);
 }
 
-void IntervalWatch::add(Seconds time) {
-  if (last_) {
-    const Gap gap{*last_, time};
-    ++spacings_[bin(gap.length())];
-    ++total_;
-    if (longest_.size() < kLongestKept) {
-      longest_.push_back(gap);
-      std::push_heap(longest_.begin(), longest_.end(), longer);
-    } else if (gap.length() > longest_.front().length()) {
-      std::pop_heap(longest_.begin(), longest_.end(), longer);
-      longest_.back() = gap;
-      std::push_heap(longest_.begin(), longest_.end(), longer);
-    }
+void IntervalWatch::count(const Gap& gap) {
+  ++spacings_[bin(gap.length())];
+  ++total_;
+  if (longest_.size() < kLongestKept) {
+    longest_.push_back(gap);
+    std::push_heap(longest_.begin(), longest_.end(), longer);
+  } else if (gap.length() > longest_.front().length()) {
+    std::pop_heap(longest_.begin(), longest_.end(), longer);
+    longest_.back() = gap;
+    std::push_heap(longest_.begin(), longest_.end(), longer);
   }
+}
+
+void IntervalWatch::add(Seconds time) {
+  if (last_) count({*last_, time});
+  if (!first_) first_ = time;
   last_ = time;
+}
+
+void IntervalWatch::add_earlier(Seconds time) {
+  if (!first_) return add(time);
+  if (time < *first_) {
+    count({time, *first_});
+    first_ = time;
+    return;
+  }
+  const auto kept = std::find_if(longest_.begin(), longest_.end(),
+                                 [&](const Gap& g) { return g.from < time && time < g.to; });
+  if (kept == longest_.end()) return;
+  const Gap split = *kept;
+  longest_.erase(kept);
+  std::make_heap(longest_.begin(), longest_.end(), longer);
+  if (const auto b = spacings_.find(bin(split.length()));
+      b != spacings_.end() && --b->second == 0) {
+    spacings_.erase(b);
+  }
+  --total_;
+  count({split.from, time});
+  count({time, split.to});
 }
 
 std::optional<Seconds> IntervalWatch::usual() const {

@@ -29,6 +29,10 @@ class IntervalWatch {
 
   // The readings that go forward in time, in their order.
   void add(Seconds time);
+  // A reading that came after later ones (a store that kept readings out of order, a
+  // reload): it closes the kept gap it falls in, or stretches the start back. One in a
+  // spacing that is not kept leaves that spacing counted whole.
+  void add_earlier(Seconds time);
 
   // The median spacing, if there are two readings or more.
   std::optional<Seconds> usual() const;
@@ -39,9 +43,11 @@ class IntervalWatch {
 
  private:
   static Seconds bin(Seconds spacing);
+  void count(const Gap& gap);
 
   std::map<Seconds, std::uint64_t> spacings_;  // bin -> count
   std::uint64_t total_ = 0;
+  std::optional<Seconds> first_;
   std::optional<Seconds> last_;
   std::vector<Gap> longest_;  // a min-heap by length
 };

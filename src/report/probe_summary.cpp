@@ -64,7 +64,7 @@ void ProbeSummary::add(const ProbeDataLine& line) {
   }
   if (line.volts < rules::kVoltsCodes) lines_[kVoltsLine].add({line.time, line.volts});
   battery_.add(line.time, line.volts);
-  if (!forward) return;
+  if (!forward) return intervals_.add_earlier(line.time);
   intervals_.add(line.time);
   watch_steps(line);
   previous_ = line;

@@ -266,6 +266,17 @@ TEST(IntervalWatch, MedianAndLongSpacings) {
   EXPECT_EQ(w.count_longer(gap_limit(900, 2)), 3U);
   EXPECT_EQ(w.count_longer(100000), 1U);  // in one bin with 100000, told apart by the kept ones
   EXPECT_EQ(w.longest(5000).size(), 2U);
+
+  // A reading that comes after later ones closes the gap it falls in.
+  IntervalWatch late;
+  for (const Seconds at : {0, 900, 3600, 4500}) late.add(at);
+  EXPECT_EQ(late.count_longer(2000), 1U);
+  late.add_earlier(1800);
+  late.add_earlier(2700);
+  late.add_earlier(-900);  // before the first
+  EXPECT_EQ(late.count_longer(900), 0U);
+  EXPECT_TRUE(late.longest(900).empty());
+  EXPECT_EQ(late.usual(), 900);
 }
 
 }  // namespace
