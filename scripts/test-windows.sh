@@ -73,4 +73,6 @@ tests/e2e/wine_full_disk.sh "$build/probe-server-dump.exe" "$linux/probe-server-
   "$linux/probe-server-sim" "$WINEPREFIX"
 tests/e2e/wine_downloads.sh "$build/probe-server-dump.exe" "$linux/probe-server-dump" \
   "$linux/probe-server-sim" "$WINEPREFIX"
+tests/e2e/wine_ports.sh "$build/probe-server-dump.exe" "$linux/probe-server-dump" \
+  "$linux/probe-server-sim" "$WINEPREFIX"
 echo "test-windows: done in $((SECONDS - started)) s"
