@@ -19,7 +19,9 @@ std::string what_it_is(const PortEntry& p) {
 
 // "com3 /dev/ttyUSB0 (FT232R USB UART)"; a port without a number by its device.
 std::string short_entry(const PortEntry& p) {
-  std::string text = p.number > 0 ? "com" + std::to_string(p.number) + " " : "";
+  // A Windows port's device is its COM name already.
+  const bool named_by_number = p.number > 0 && p.device == "COM" + std::to_string(p.number);
+  std::string text = p.number > 0 && !named_by_number ? "com" + std::to_string(p.number) + " " : "";
   text += p.device;
   const std::string what = what_it_is(p);
   if (!what.empty()) text += " (" + what + ")";

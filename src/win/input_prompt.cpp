@@ -1,5 +1,6 @@
 #include "win/input_prompt.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -126,19 +127,35 @@ INT_PTR CALLBACK prompt_proc(HWND dialog, UINT message, WPARAM w, LPARAM l) {
   return FALSE;
 }
 
+// The height of `text` in the prompt's text field, in dialog units: at least the room
+// of the prompt's own text, more for a longer one (about 42 characters a line).
+short text_height(const std::wstring& text) {
+  constexpr std::size_t kCharsPerLine = 42;
+  constexpr int kLineHeight = 8;
+  int lines = 0;
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t end = std::min(text.find(L"\r\n", start), text.size());
+    lines += static_cast<int>(
+        std::max<std::size_t>(1, (end - start + kCharsPerLine - 1) / kCharsPerLine));
+    start = end + 2;
+  }
+  return static_cast<short>(std::clamp(lines * kLineHeight + 2, 64, 400));
+}
+
 }  // namespace
 
 std::optional<std::wstring> ask_text(HWND owner, const std::wstring& title,
                                      const std::wstring& text, const std::wstring& default_text) {
+  const short height = text_height(text);
   DialogTemplate form(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS,
-                      250, 96, 4);
-  form.add_control(SS_LEFT | SS_NOPREFIX, 7, 7, 180, 64, kIdText, DialogTemplate::kStatic, L"");
+                      250, static_cast<short>(height + 32), 4);
+  form.add_control(SS_LEFT | SS_NOPREFIX, 7, 7, 180, height, kIdText, DialogTemplate::kStatic, L"");
   form.add_control(BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 193, 7, 50, 14, IDOK,
                    DialogTemplate::kButton, L"OK");
   form.add_control(BS_PUSHBUTTON | WS_TABSTOP, 193, 25, 50, 14, IDCANCEL, DialogTemplate::kButton,
                    L"Cancel");
-  form.add_control(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP, 7, 76, 236, 12, kIdAnswer,
-                   DialogTemplate::kEdit, L"");
+  form.add_control(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP, 7,
+                   static_cast<short>(height + 12), 236, 12, kIdAnswer, DialogTemplate::kEdit, L"");
   PromptState state{&title, &text, &default_text, std::nullopt};
   ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), form.get(), owner, prompt_proc,
                             reinterpret_cast<LPARAM>(&state));

@@ -50,9 +50,31 @@ bool can_write_in(const std::filesystem::path& dir) {
   return true;
 }
 
+bool is_system_folder(const std::filesystem::path& dir) {
+  const std::wstring folder = dir.lexically_normal().wstring();
+  for (const KNOWNFOLDERID& id : {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX86,
+                                  FOLDERID_ProgramFilesX64, FOLDERID_Windows}) {
+    wchar_t* known = nullptr;
+    if (SUCCEEDED(::SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &known))) {
+      const std::wstring base = std::filesystem::path(known).lexically_normal().wstring();
+      // Paths compare without regard to case, and only at a folder boundary.
+      const bool inside = folder.size() >= base.size() &&
+                          ::_wcsnicmp(folder.c_str(), base.c_str(), base.size()) == 0 &&
+                          (folder.size() == base.size() || folder[base.size()] == L'\\');
+      ::CoTaskMemFree(known);
+      if (inside) return true;
+    } else {
+      ::CoTaskMemFree(known);
+    }
+  }
+  return false;
+}
+
 std::filesystem::path output_dir(const std::filesystem::path& program_dir,
                                  const std::filesystem::path& local_app_data) {
-  if (can_write_in(program_dir)) return program_dir;
+  // An installed program writes to the user's folder even where it could write beside
+  // itself (an administrator under C:\Program Files).
+  if (!is_system_folder(program_dir) && can_write_in(program_dir)) return program_dir;
   return state_dir(local_app_data);
 }
 

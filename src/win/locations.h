@@ -17,9 +17,13 @@ std::filesystem::path state_dir(const std::filesystem::path& local_app_data);
 // The folder of the traces: %LOCALAPPDATA%\RNQ7\traces.
 std::filesystem::path trace_dir(const std::filesystem::path& local_app_data);
 
+// Whether `dir` lies under C:\Program Files (either of them) or the Windows folder, where
+// installed programs live.
+bool is_system_folder(const std::filesystem::path& dir);
+
 // The folder that receives the output files: the program's own folder when this user
-// may create files in it, otherwise %LOCALAPPDATA%\RNQ7 (a program installed under
-// C:\Program Files cannot write beside itself).
+// may create files in it and it is no system folder, otherwise %LOCALAPPDATA%\RNQ7: an
+// installed program never writes beside itself, whoever runs it.
 std::filesystem::path output_dir(const std::filesystem::path& program_dir,
                                  const std::filesystem::path& local_app_data);
 

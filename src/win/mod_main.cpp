@@ -9,7 +9,9 @@
 #include "app/command_line.h"
 #include "app/form.h"
 #include "app/launch.h"
+#include "app/port_text.h"
 #include "app/run.h"
+#include "app/status_check.h"
 #include "session/exit_status.h"
 #include "session/session.h"
 #include "win/console_stop.h"
@@ -21,6 +23,7 @@
 #include "win/win_clock.h"
 #include "win/win_dialogs.h"
 #include "win/win_file_system.h"
+#include "win/win_port_list.h"
 #include "win/win_serial_port.h"
 
 namespace modMain {
@@ -39,6 +42,17 @@ int Main(const std::vector<std::string>& arguments) {
       break;
   }
   const tavric::RunOptions& options = command.options;
+  if (options.list_ports) {
+    tavric::win::WinPortList ports;
+    streams.out() << tavric::port_list_text(ports.ports()) << std::flush;
+    return tavric::kExitCompleted;
+  }
+  // A COM port is named by its number or its COM name; device paths are Linux's.
+  if (options.port_device) {
+    return tavric::usage_error("--port: '" + *options.port_device +
+                                   "' is neither a port number nor a COM port name (COM7)",
+                               streams.err());
+  }
 
   const std::filesystem::path app_data = tavric::win::local_app_data();
   const std::filesystem::path output =
@@ -64,14 +78,16 @@ int Main(const std::vector<std::string>& arguments) {
 
   const tavric::win::GdiplusSession gdiplus;
   tavric::win::MainWindow window;
+  tavric::win::WinPortList port_list;
   tavric::win::WinDialogs dialogs(window);
+  dialogs.port_note = [&] { return tavric::ports_found_note(port_list.ports()); };
   tavric::win::WinSerialPort port(&window);
   tavric::win::RegistrySettings settings;
   tavric::win::WinFileSystem files;
   const tavric::Platform machine{window, dialogs, port, settings, clock, files, output};
-  tavric::LaunchPlatform launch(machine, options, *trace, streams.err(), [](int number) {
-    return tavric::path_text(tavric::win::port_device(number));
-  });
+  tavric::LaunchPlatform launch(
+      machine, options, *trace, streams.err(),
+      [](int number) { return tavric::path_text(tavric::win::port_device(number)); }, &port_list);
   tavric::Session session(launch.platform());
   // From here on the console's Ctrl+C ends the run as a closed window would.
   tavric::win::ConsoleStop console_stop(window.hwnd());
@@ -85,7 +101,8 @@ int Main(const std::vector<std::string>& arguments) {
     status = tavric::kExitClosed;
   };
   window.on_tick = [&] {
-    const std::optional<int> result = tavric::tmr_Timer(session);
+    const std::optional<int> result =
+        options.status ? tavric::StatusCheck(session, streams.out()) : tavric::tmr_Timer(session);
     if (!result) return;  // a run is already in progress
     status = *result;
     ended = true;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/port_text.h"
 #include "win/input_prompt.h"
 #include "win/main_window.h"
 #include "win/utf16.h"
@@ -32,8 +33,9 @@ void WinDialogs::message(const std::string& title, const std::string& text) {
 
 std::string WinDialogs::prompt(const std::string& title, const std::string& text,
                                const std::string& default_text) {
-  const auto answer =
-      ask_text(window_.hwnd(), to_utf16(title), display_text(text), to_utf16(default_text));
+  std::wstring shown = display_text(text);
+  if (port_note && asks_for_port(title)) shown += L"\r\n\r\n" + display_text(port_note());
+  const auto answer = ask_text(window_.hwnd(), to_utf16(title), shown, to_utf16(default_text));
   window_.check_open();
   return answer ? to_utf8(*answer) : std::string();
 }

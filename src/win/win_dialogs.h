@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "platform/dialogs.h"
 
 namespace tavric::win {
@@ -14,6 +16,9 @@ class WinDialogs : public Dialogs {
   void message(const std::string& title, const std::string& text) override;
   std::string prompt(const std::string& title, const std::string& text,
                      const std::string& default_text) override;
+
+  // The ports found, shown below the text of a prompt that asks for a port number.
+  std::function<std::string()> port_note;
 
  private:
   MainWindow& window_;
