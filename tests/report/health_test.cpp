@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "report/chart_data.h"
 #include "report/field_scan.h"
 #include "report/probe_health.h"
 
@@ -136,6 +137,11 @@ TEST(Rules, GapsAndSilence) {
   const FieldData data = field(lost(kDay / 2, kDay / 2 + kQuarter));
   EXPECT_EQ(of(judge_probes(data), 7).gaps,
             (std::vector<Gap>{{kDay / 2 - kQuarter, kDay / 2 + 2 * kQuarter}}));
+  // The charts shade it: the page's script gets it with the probe's lines.
+  std::string json;
+  write_chart_data(data, judge_probes(data), 64, [&](std::string_view piece) { json += piece; });
+  EXPECT_NE(json.find("\"gaps\":[[42300,45000]],\"marks\":[]}"), std::string::npos)
+      << json.substr(0, 200);
 }
 
 TEST(Rules, RepeatsAndConflicts) {
