@@ -49,6 +49,9 @@ KIND0 = bytes.fromhex("0004D2001116E63315158024EB04D2B40BB8B40BB8B40BB8B40BB8B40
 ERASED = bytes([0xFF] * 32)
 STATUS = bytes.fromhex("05010001" "00001680" "012C00C803E80064")
 
+KEPT_HEADING = (b'# Bytes of "Tavric Probe Data.csv" appended by runs that left their readings on '
+                b'the server:\n# from, to and FNV-1a digest; "-" while a run is appending.\n')
+
 seeds = {
     "legacy_reply": {
         "date": bytes([0, 9, 0, 0]) + chunks((3, legacy_reply([9, 0, 12, 2, 29]))),
@@ -109,6 +112,18 @@ seeds = {
             "negative": "-7", "exponent": " 12e2x", "too_big": "99999", "empty": "",
             "huge": "1e400", "fraction": ".5", "signed_exp": "+0.5e1", "blank_tab": "\t 8",
         }.items()
+    },
+    "kept_record": {
+        "two_ranges": KEPT_HEADING + b"117 900 cbf29ce484222325\n900 -\n",
+        "open_range": KEPT_HEADING + b"0 -\n",
+        "heading_only": KEPT_HEADING,
+        "cut_short": KEPT_HEADING + b"117 90",
+    },
+    "line_reader": {
+        "probe_data": b"Probe, Date               ,Temp1\r\n1234, 2012/03/04 14:05:00,23.50\r\n",
+        "unended": b"Probe\r\n1234, 2012/03/04",
+        "bare_lf_and_cr": b"a\n\r\n\rb\n\r",
+        "overlong": b"x" * 5000 + b"\r\nnext\r\n",
     },
 }
 

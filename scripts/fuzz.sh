@@ -11,7 +11,8 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-30}
 build=${TAVRIC_FUZZ_BUILD_DIR:-build-fuzz}
-targets=(legacy_reply v5_reply bulk_stream record_decoder modem_reply prompt_number)
+targets=(legacy_reply v5_reply bulk_stream record_decoder modem_reply prompt_number kept_record
+  line_reader)
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DTAVRIC_FUZZ=ON -DTAVRIC_BUILD_GUI=OFF -DTAVRIC_BUILD_TESTS=OFF >/dev/null
