@@ -101,8 +101,8 @@ class Stream {
     if (parser_.frames_cut() != cut) sequence_.restart();
     return frame && complete(*frame);
   }
-  // When the stream last brought something new: a slot proven, or a frame numbered
-  // beyond every one before.
+  // Whether the stream brought something new since the last call: a slot proven, or a
+  // frame numbered beyond every one before.
   bool progressed() {
     const bool news = ledger_.count() > proven_ || highest_ > highest_seen_;
     proven_ = ledger_.count();
