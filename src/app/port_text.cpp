@@ -64,9 +64,9 @@ std::string port_failure_text(const PortFailure& f, const std::vector<PortEntry>
              (f.group.empty() ? std::string("dialout") : f.group) +
              " $USER), then log out and in again.";
     case PortTrouble::InUse:
-      return device + " is in use by " +
+      return "Port in use: " + device + " is open in " +
              (f.holder.empty() ? std::string("another program") : f.holder) +
-             ": close that program, or choose another port.";
+             ". Close the program that holds it, or choose another port.";
     case PortTrouble::NotSerial:
       return device + " is not a serial port.\r" + present_text(present);
     case PortTrouble::Other:

@@ -45,6 +45,7 @@ bool account_in_group(const group& g) {
 }  // namespace
 
 std::string device_holder(const std::string& device) {
+  std::string holders;
   std::error_code e;
   const std::string own = std::to_string(::getpid());
   for (std::filesystem::directory_iterator proc("/proc", e), end; !e && proc != end;
@@ -56,12 +57,17 @@ std::string device_holder(const std::string& device) {
          !fd_error && fd != fd_end; fd.increment(fd_error)) {
       std::error_code link_error;
       if (std::filesystem::read_symlink(fd->path(), link_error) != device || link_error) continue;
+      // The program's own name, which the kernel's short name may cut.
       std::string name;
-      std::getline(std::ifstream(proc->path() / "comm"), name);
-      return (name.empty() ? "a program" : name) + " (process " + pid + ")";
+      std::getline(std::ifstream(proc->path() / "cmdline"), name, '\0');
+      name = std::filesystem::path(name).filename().string();
+      if (name.empty()) std::getline(std::ifstream(proc->path() / "comm"), name);
+      holders += (holders.empty() ? "" : " and ") + (name.empty() ? "a program" : name) +
+                 " (process " + pid + ")";
+      break;
     }
   }
-  return {};
+  return holders;
 }
 
 PortFailure diagnose_device(const std::string& device, const std::filesystem::path& link,

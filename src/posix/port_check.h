@@ -12,8 +12,8 @@ namespace tavric {
 PortFailure diagnose_device(const std::string& device, const std::filesystem::path& link,
                             const std::string& error);
 
-// The program that has `device` open, as "NAME (process PID)", where the system lets
-// this user see it; empty otherwise.
+// The programs that have `device` open, as "NAME (process PID)" joined by "and", where
+// the system lets this user see them; empty otherwise.
 std::string device_holder(const std::string& device);
 
 }  // namespace tavric

@@ -51,11 +51,11 @@ TEST(PortText, FailuresSayWhatToDo) {
 
   PortFailure held = failure(PortTrouble::InUse);
   EXPECT_EQ(port_failure_text(held, {}),
-            "/dev/ttyUSB1 is in use by another program: close that program, or choose another "
-            "port.");
+            "Port in use: /dev/ttyUSB1 is open in another program. Close the program that "
+            "holds it, or choose another port.");
   held.holder = "minicom (process 4242)";
-  EXPECT_EQ(port_failure_text(held, {}).substr(0, 48),
-            "/dev/ttyUSB1 is in use by minicom (process 4242)");
+  EXPECT_EQ(port_failure_text(held, {}).substr(0, 59),
+            "Port in use: /dev/ttyUSB1 is open in minicom (process 4242)");
 
   EXPECT_EQ(port_failure_text(failure(PortTrouble::NotSerial, "/dev/null"), {}).substr(0, 32),
             "/dev/null is not a serial port.\r");
