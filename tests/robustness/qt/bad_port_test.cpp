@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
+#include <QInputDialog>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/run_control.h"
 #include "posix/system_clock.h"
 #include "qt/main_window.h"
+#include "qt/qt_dialogs.h"
 #include "qt/qt_serial_port.h"
 
 namespace tavric {
@@ -48,6 +52,30 @@ TEST(BadPort, LinksToWhatIsNoSerialPort) {
       port.close();
     }
   }
+}
+
+// A prompt for a port shows the ports found below its own text; other prompts do not.
+TEST(BadPort, PortPromptsShowThePortsFound) {
+  qt::FrmProbeServerDump window;
+  qt::QtDialogs dialogs(window);
+  dialogs.port_note = [] {
+    return std::string("Ports found on this computer:\ncom101 /dev/ttyUSB0");
+  };
+  const auto shown = [&](const std::string& title) {
+    QString label;
+    QTimer::singleShot(0, [&] {
+      if (auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+        label = box->labelText();
+        box->accept();
+      }
+    });
+    dialogs.prompt(title, "Please enter the serial port number.", "");
+    return label.toStdString();
+  };
+  EXPECT_EQ(shown("Serial Port"),
+            "Please enter the serial port number.\n\nPorts found on this computer:\ncom101 "
+            "/dev/ttyUSB0");
+  EXPECT_EQ(shown("Cell Number"), "Please enter the serial port number.");
 }
 
 }  // namespace
