@@ -45,22 +45,32 @@ Trace::Trace(const Clock& clock, std::unique_ptr<std::ostream> out, std::string 
 
 std::unique_ptr<Trace> Trace::to_file(const Clock& clock, const std::filesystem::path& file,
                                       std::ostream& err) {
-  // The trace is a new file of its own. An older file of that name is removed first, so
-  // that a second name of it (a hard link) is not written into; a link, a device or a
-  // folder under that name is left alone, and the trace is made only where nothing has
-  // the name by then, so that it never lands where a link planted in its place points.
+  // The trace is a new file of its own: whatever has its name (an older trace, a second
+  // name of another file, a link someone planted) is replaced, never written into.
   std::error_code e;
+#ifdef _WIN32
+  // Removing or opening a link by its name may act on what it leads to (Wine, for a link
+  // of the POSIX system beneath), and the library cannot create a file exclusively here:
+  // a new empty file is renamed over the name, which replaces whatever had it.
+  std::filesystem::path fresh = file;
+  fresh += ".new";
+  if (std::filesystem::exists(std::filesystem::symlink_status(fresh, e))) {
+    return std::make_unique<Trace>(clock, nullptr, path_text(file), err,
+                                   "cannot be created: " + path_text(fresh) + " is in the way");
+  }
+  std::ofstream(fresh, std::ios::out).close();
+  std::filesystem::rename(fresh, file, e);
+  if (e) {
+    std::filesystem::remove(fresh, e);
+    return std::make_unique<Trace>(clock, nullptr, path_text(file), err, "cannot be created");
+  }
+  constexpr auto kNew = std::ios::out | std::ios::app;
+#else
+  // An older file is removed first, and the trace is made only where nothing has the name
+  // by then; a link, a device or a folder under that name is left alone.
   if (std::filesystem::is_regular_file(std::filesystem::symlink_status(file, e))) {
     std::filesystem::remove(file, e);
   }
-#ifdef _WIN32
-  // The library cannot refuse a name taken meanwhile here; what is there is refused.
-  if (std::filesystem::exists(std::filesystem::symlink_status(file, e))) {
-    return std::make_unique<Trace>(clock, nullptr, path_text(file), err,
-                                   "cannot be created: something else has that name");
-  }
-  constexpr auto kNew = std::ios::out;
-#else
   constexpr auto kNew = std::ios::out | std::ios::__noreplace;
 #endif
   errno = 0;

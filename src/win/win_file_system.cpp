@@ -6,6 +6,11 @@
 
 #include "win/win_error.h"
 
+// "The create operation stopped after reaching a symbolic link"; older headers lack it.
+#ifndef ERROR_STOPPED_ON_SYMLINK
+#define ERROR_STOPPED_ON_SYMLINK 681L
+#endif
+
 namespace tavric::win {
 namespace {
 
@@ -46,6 +51,50 @@ std::wstring folder_key(const std::filesystem::path& dir) {
   return key;
 }
 
+// The full name the system resolves an open handle to, links followed; empty when it
+// cannot tell.
+std::wstring final_name(HANDLE h) {
+  std::wstring name(MAX_PATH, L'\0');
+  DWORD n = ::GetFinalPathNameByHandleW(h, name.data(), static_cast<DWORD>(name.size()),
+                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (n >= name.size()) {
+    name.resize(n + 1);
+    n = ::GetFinalPathNameByHandleW(h, name.data(), static_cast<DWORD>(name.size()),
+                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  }
+  if (n == 0 || n >= name.size()) return {};
+  name.resize(n);
+  return name;
+}
+
+// False when the open `h` is not the entry `path` names in its folder: a link under the
+// name led elsewhere. Some systems show no reparse point for such a link (Wine, for a
+// link of the POSIX system beneath it), but the resolved names still differ.
+bool opened_as_named(HANDLE h, const std::filesystem::path& path) {
+  const std::filesystem::path folder = path.parent_path();
+  Handle above(::CreateFileW(folder.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!above.valid()) return true;  // nothing to compare with: the other checks stand
+  const std::wstring in_folder = final_name(above.get());
+  const std::wstring got = final_name(h);
+  if (in_folder.empty() || got.empty()) return true;
+  std::wstring expected = in_folder;
+  if (expected.back() != L'\\') expected += L'\\';
+  expected += path.filename().wstring();
+  return ::CompareStringOrdinal(got.c_str(), -1, expected.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// True when `path` names a link (shown as a reparse point or not): renaming or removing
+// it through the system's name may act on what it leads to.
+bool names_a_link(const std::filesystem::path& path) {
+  Handle h(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!h.valid()) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  return (::GetFileInformationByHandle(h.get(), &info) && is_link(info.dwFileAttributes)) ||
+         !opened_as_named(h.get(), path);
+}
+
 // Opens `file` itself, never what a link under its name leads to, and keeps the handle
 // only for a plain file (with no other name, when `single` says so).
 HANDLE open_plain(const std::filesystem::path& file, DWORD access, DWORD share, DWORD disposition,
@@ -60,9 +109,11 @@ HANDLE open_plain(const std::filesystem::path& file, DWORD access, DWORD share, 
   if (!::GetFileInformationByHandle(h, &info)) {
     error = last_windows_error();
   } else if (is_link(info.dwFileAttributes) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    error = windows_error(ERROR_STOPPED_ON_SYMLINK);
   } else if (single && info.nNumberOfLinks > 1) {
-    error = std::make_error_code(std::errc::too_many_links);
+    error = windows_error(ERROR_TOO_MANY_LINKS);
+  } else if (!opened_as_named(h, file)) {
+    error = windows_error(ERROR_STOPPED_ON_SYMLINK);
   } else {
     error.clear();
     return h;
@@ -157,7 +208,12 @@ std::error_code WinFileSystem::linked_folder(const std::filesystem::path& path) 
   if (own_folders_.count(folder_key(folder)) == 0) return {};
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (attributes(folder, data) && is_link(data.dwFileAttributes)) {
-    return std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    return windows_error(ERROR_STOPPED_ON_SYMLINK);
+  }
+  Handle opened(::CreateFileW(folder.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (opened.valid() && !opened_as_named(opened.get(), folder)) {
+    return windows_error(ERROR_STOPPED_ON_SYMLINK);
   }
   return {};
 }
@@ -170,7 +226,7 @@ std::error_code WinFileSystem::create_directory(const std::filesystem::path& dir
     // A link in the folder's place is refused: the files would land wherever it leads.
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (attributes(dir, data) && is_link(data.dwFileAttributes)) {
-      return std::make_error_code(std::errc::too_many_symbolic_link_levels);
+      return windows_error(ERROR_STOPPED_ON_SYMLINK);
     }
     return e;
   }
@@ -180,7 +236,8 @@ std::error_code WinFileSystem::create_directory(const std::filesystem::path& dir
 bool WinFileSystem::is_regular_file(const std::filesystem::path& file) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   return !linked_folder(file) && attributes(file, data) &&
-         !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !is_link(data.dwFileAttributes);
+         !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !is_link(data.dwFileAttributes) &&
+         !names_a_link(file);
 }
 
 bool WinFileSystem::is_directory(const std::filesystem::path& dir) {
@@ -191,7 +248,9 @@ bool WinFileSystem::is_directory(const std::filesystem::path& dir) {
 
 std::error_code WinFileSystem::remove(const std::filesystem::path& file) {
   if (const std::error_code e = linked_folder(file)) return e;
-  // DeleteFileW removes a symbolic link itself, never what it leads to.
+  // Under Wine a link of the POSIX system beneath shows as the file it leads to, and
+  // deleting it may delete that file: such a link is left where it is.
+  if (names_a_link(file)) return windows_error(ERROR_STOPPED_ON_SYMLINK);
   if (!::DeleteFileW(file.c_str())) return last_windows_error();
   return {};
 }
@@ -200,6 +259,9 @@ std::error_code WinFileSystem::rename(const std::filesystem::path& from,
                                       const std::filesystem::path& to) {
   if (const std::error_code e = linked_folder(from)) return e;
   if (const std::error_code e = linked_folder(to)) return e;
+  // Moving a link by its name may move what it leads to (Wine, for a link of the POSIX
+  // system beneath); a link under the name `to` is replaced itself.
+  if (names_a_link(from)) return windows_error(ERROR_STOPPED_ON_SYMLINK);
   // Write-through: the call returns once the new name is on the disk. A link under the
   // name `to` is replaced itself.
   if (!::MoveFileExW(from.c_str(), to.c_str(),
@@ -259,7 +321,7 @@ std::uintmax_t WinFileSystem::file_size(const std::filesystem::path& file, std::
   }
   // A link is no output file: its size would be that of someone else's file.
   if (is_link(data.dwFileAttributes)) {
-    error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    error = windows_error(ERROR_STOPPED_ON_SYMLINK);
     return 0;
   }
   error.clear();
