@@ -71,6 +71,8 @@ tests/e2e/wine_field.sh "$build/probe-server-dump.exe" "$linux/probe-server-dump
   "$linux/probe-server-sim" "$WINEPREFIX"
 tests/e2e/wine_full_disk.sh "$build/probe-server-dump.exe" "$linux/probe-server-dump" \
   "$linux/probe-server-sim" "$WINEPREFIX"
+tests/e2e/wine_links.sh "$build/probe-server-dump.exe" "$linux/probe-server-dump" \
+  "$linux/probe-server-sim" "$WINEPREFIX"
 tests/e2e/wine_downloads.sh "$build/probe-server-dump.exe" "$linux/probe-server-dump" \
   "$linux/probe-server-sim" "$WINEPREFIX"
 tests/e2e/wine_ports.sh "$build/probe-server-dump.exe" "$linux/probe-server-dump" \
