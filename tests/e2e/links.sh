@@ -47,6 +47,24 @@ for name in "${names[@]}"; do
   echo "links: as $(id -un), a link planted as '$name': status $status, the file it points to untouched"
 done
 
+# A --trace that is a link of either kind to the probe data file is refused with status
+# 64 before anything is opened: the file keeps its bytes and no trace folder is made.
+data=$work/shared-1/"Tavric Probe Data.csv"
+rm -f "$data"
+printf 'Probe, Date\r\n' >"$data"
+ln -s "$data" "$work/trace-soft.txt"
+ln "$data" "$work/trace-hard.txt"
+for kind in soft hard; do
+  "$dump" --unattended --port 3 --output "$work/shared-1" --trace "$work/trace-$kind.txt" \
+    >/dev/null 2>"$work/trace-$kind.err"
+  status=$?
+  [ "$status" -eq 64 ] || fail "--trace as a $kind link to the probe data file: status $status"
+  grep -q "is the probe data file" "$work/trace-$kind.err" || fail "--trace $kind link: not said"
+done
+[ "$(cat "$data")" = "$(printf 'Probe, Date\r')" ] && [ ! -e "$XDG_STATE_HOME/RNQ7" ] ||
+  fail "--trace to the probe data file: something was opened"
+echo "links: as $(id -un), --trace as a symbolic or hard link to the probe data file: status 64"
+
 # The same as a user without privileges, on folders of its own.
 if [ "$(id -u)" -eq 0 ] && [ -z "${LINKS_NO_SECOND_USER:-}" ]; then
   setpriv --reuid=nobody --regid=nogroup --clear-groups env LINKS_NO_SECOND_USER=1 \
