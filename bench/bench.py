@@ -14,6 +14,7 @@ import argparse
 import fcntl
 import os
 import platform
+import re
 import select
 import shutil
 import signal
@@ -51,6 +52,11 @@ PACED = [
     Case("v5-hi", 'v5 "Hi" bulk, 1,000 readings, 9600 bit/s',
          ["--generation", "v5", "--readings", "1000", "--buffer-size", "2000"], "hi", bulk=True,
          readings=1000),
+    # A store as the field gives it: settings entries, kind-0 readings (whose frames the
+    # stream's check always fails) and damaged records, fetched singly after the stream.
+    Case("v5-hi-realistic", 'v5 "Hi" bulk, realistic store of 38 entries, 9600 bit/s',
+         ["--generation", "v5", "--readings", "38", "--records", "realistic",
+          "--buffer-size", "2000"], "hi", bulk=True, readings=38),
     Case("v5-lo", 'v5 "Lo" one by one, 200 readings, 9600 bit/s',
          ["--generation", "v5", "--readings", "200", "--buffer-size", "2000"], "lo", readings=200),
     Case("legacy-hi", 'legacy "Hi" blocks, 200 blocks, 56000 bit/s',
@@ -377,19 +383,26 @@ def count_dump_lines(out):
 REFERENCE_KINDS = {
     # kind: (simulator options, the program's case it stands beside)
     "v5-bulk": (["--generation", "v5", "--readings", "1000", "--buffer-size", "2000"], "v5-hi"),
+    "v5-bulk-realistic": (["--generation", "v5", "--readings", "38", "--records", "realistic",
+                           "--buffer-size", "2000"], "v5-hi-realistic"),
     "v5": (["--generation", "v5", "--readings", "200", "--buffer-size", "2000"], "v5-lo"),
     "legacy": (["--generation", "legacy", "--readings", "800"], "legacy-hi"),
 }
 
 
-def run_reference(build, runs, keep):
+# The frames of the minimal client's bulk streams.
+BULK_FRAMES = {"v5-bulk": 1000, "v5-bulk-realistic": 38}
+
+
+def run_reference(build, runs, keep, cases=None):
     """The rig's own floor: the bench's minimal client, with no window, trace or files,
     takes 1,000 readings in one bulk stream and 200 one by one (v5, 9600 bit/s), and 200
     blocks (legacy, 56000 bit/s), from the same paced simulator as the program's cases.
     Returns the figures of each kind."""
-    out = {kind: [] for kind in REFERENCE_KINDS}
+    kinds = {k: v for k, v in REFERENCE_KINDS.items() if cases is None or v[1] in cases}
+    out = {kind: [] for kind in kinds}
     for _ in range(runs):
-        for kind, (args, _) in REFERENCE_KINDS.items():
+        for kind, (args, _) in kinds.items():
             work = tempfile.mkdtemp(prefix=f"bench-reference-{kind}-")
             sim = None
             fd = -1
@@ -409,10 +422,10 @@ def run_reference(build, runs, keep):
                 reads = [0]
                 start = time.monotonic()
                 before = os.times()
-                if kind == "v5-bulk":
-                    got = bulk_stream(fd, 1000, reads)
+                if kind in BULK_FRAMES:
+                    got = bulk_stream(fd, BULK_FRAMES[kind], reads)
                     limit = 2 * TURNAROUND_S + got * 10.0 / 9600
-                for n in range(200 if kind != "v5-bulk" else 0):
+                for n in range(200 if kind not in BULK_FRAMES else 0):
                     if kind == "v5":
                         reply = v5_exchange(fd, 19, [n >> 8, n & 0xFF], reads)
                         limit += TURNAROUND_S + len(reply) * 10.0 / 9600
@@ -541,22 +554,43 @@ def write_probe_data(path, lines, probes):
                 written += 1
 
 
-def run_report(build, runs, keep):
-    """The chart page of a 1,000,000-line probe data file, on demand: its size and the
-    time to write it, from the program's trace."""
+REPORT_LARGE_LINES = 5_000_000
+
+
+def draw_page(page, work):
+    """Headless chromium's time to load the page and draw its first probe's charts, as
+    the page itself stamps it (milliseconds since navigation start), or None."""
+    if not shutil.which("chromium"):
+        return None
+    profile = tempfile.mkdtemp(prefix="chromium-", dir=work)
+    url = "file://" + page.replace(" ", "%20")
+    out = subprocess.run(["timeout", "120", "chromium", "--headless", "--no-sandbox", "--disable-gpu",
+                          "--no-first-run", "--disable-background-networking",
+                          "--disable-component-update", "--disable-sync",
+                          f"--user-data-dir={profile}", "--dump-dom", url],
+                         capture_output=True, text=True, check=False).stdout
+    body = re.search(r"<body[^>]*>", out)
+    drawn = body and re.search(r'data-drawn="3"', body.group(0))
+    ms = body and re.search(r'data-draw-ms="(\d+)"', body.group(0))
+    return int(ms.group(1)) if drawn and ms else None
+
+
+def run_report(build, runs, keep, lines=REPORT_LINES, draw=False):
+    """The chart page of a probe data file of `lines` lines, on demand: its size, the time
+    to write it (from the program's trace), the program's CPU time and peak memory, and
+    with `draw` the time headless chromium takes to draw it. The file is made once."""
     results = []
-    for _ in range(runs):
-        work = tempfile.mkdtemp(prefix="bench-report-")
-        try:
-            out = os.path.join(work, "out")
-            os.makedirs(out)
-            write_probe_data(os.path.join(out, "Tavric Probe Data.csv"), REPORT_LINES,
-                             REPORT_PROBES)
-            trace = os.path.join(work, "trace.txt")
+    work = tempfile.mkdtemp(prefix="bench-report-")
+    try:
+        out = os.path.join(work, "out")
+        os.makedirs(out)
+        write_probe_data(os.path.join(out, "Tavric Probe Data.csv"), lines, REPORT_PROBES)
+        for run in range(runs):
+            trace = os.path.join(work, f"trace-{run}.txt")
             argv = [os.path.join(build, "probe-server-dump"), "--report", "--output", out,
                     "--trace", trace]
             child = Child(argv, program_env(work), trace, os.path.join(work, "program.log"))
-            status = child.wait(300)
+            status = child.wait(600)
             if status != 0:
                 raise RuntimeError(f"report: the program ended with status {status}; see {work}")
             fig = None
@@ -566,14 +600,21 @@ def run_report(build, runs, keep):
                         tail = line.split(" written: ", 1)[1].split()
                         fig = {"bytes": int(tail[tail.index("bytes") - 1]),
                                "ms": int(tail[tail.index("ms") - 1]),
-                               "peak_kb": child.peak_kb, "process_wall": child.wall}
+                               "peak_kb": child.peak_kb, "process_wall": child.wall,
+                               "cpu": child.cpu}
             if fig is None:
                 raise RuntimeError(f"report: no page written; see {work}")
             results.append(fig)
-            sys.stderr.write(f"  report: {fig['bytes']} bytes in {fig['ms']} ms\n")
-        finally:
-            if not keep:
-                shutil.rmtree(work, ignore_errors=True)
+            sys.stderr.write(f"  report {lines:,} lines: {fig['bytes']} bytes in {fig['ms']} ms, "
+                             f"CPU {child.cpu:.2f} s, peak {child.peak_kb} KB\n")
+        # Drawn after the program's runs: the browser's page read back into this process
+        # would swell it, and a child's peak memory counts what it held before exec.
+        for fig in results if draw else []:
+            fig["draw_ms"] = draw_page(os.path.join(out, "Tavric Probe Data.html"), work)
+            sys.stderr.write(f"  drawn in {fig['draw_ms']} ms\n")
+    finally:
+        if not keep:
+            shutil.rmtree(work, ignore_errors=True)
     return results
 
 
@@ -694,13 +735,15 @@ def report_paced(p, paced, reference):
           f"| {cpu_share:.1f}% ({med([r['cpu'] for r in rs]):.2f} s) | {cpu_win:.1f}% "
           f"| {med([r['peak_kb'] for r in rs]) / 1024:.1f} MiB |")
     titles = {"v5-bulk": "minimal client, v5 bulk of 1,000 readings, 9600 bit/s",
+              "v5-bulk-realistic": "minimal client, v5 bulk of a realistic store of 38 "
+                                   "entries, 9600 bit/s",
               "v5": "minimal client, v5 200 single reads, 9600 bit/s",
               "legacy": "minimal client, legacy 200 blocks, 56000 bit/s"}
     for kind, rs in (reference or {}).items():
         wall = med([r["wall"] for r in rs])
         limit = med([r["limit"] for r in rs])
         cpu = med([r["cpu"] / r["wall"] * 100 for r in rs])
-        count = 4 if kind == "v5-bulk" else 200
+        count = 4 if kind in BULK_FRAMES else 200
         p(f"| {titles[kind]} | | {wall:.3f} s | {limit:.3f} s | {wall / limit:.4f} "
           f"| {(wall - limit) / count * 1000:.2f} ms | | | | {cpu:.1f}% | |")
     p("")
@@ -789,19 +832,23 @@ def report_silent(p, silent):
     p("")
 
 
-def report_chart_page(p, pages):
-    p(f"### Chart page of a {REPORT_LINES:,}-line probe data file ({REPORT_PROBES} probes), "
-      "`--report`")
+def report_chart_page(p, pages, lines=REPORT_LINES):
+    p(f"### Chart page of a {lines:,}-line probe data file ({REPORT_PROBES} probes), `--report`")
     p("")
-    p("| Page size | Time to write it | Whole process | Peak RSS |")
-    p("|---:|---:|---:|---:|")
+    drawn = [r["draw_ms"] for r in pages if r.get("draw_ms") is not None]
+    p("| Page size | Time to write it | CPU time | Whole process | Peak RSS |"
+      + (" Drawn in chromium |" if drawn else ""))
+    p("|---:|---:|---:|---:|---:|" + ("---:|" if drawn else ""))
     p(f"| {med([r['bytes'] for r in pages]) / 1e6:.2f} MB | {med([r['ms'] for r in pages]):.0f} ms "
+      f"| {med([r['cpu'] for r in pages]):.2f} s "
       f"| {med([r['process_wall'] for r in pages]):.2f} s "
-      f"| {med([r['peak_kb'] for r in pages]) / 1024:.1f} MiB |")
+      f"| {med([r['peak_kb'] for r in pages]) / 1024:.1f} MiB |"
+      + (f" {med(drawn):.0f} ms |" if drawn else ""))
     p("")
 
 
-def report(paced, reference, unpaced, silent, runs, load_before, label, pages=None):
+def report(paced, reference, unpaced, silent, runs, load_before, label, pages=None,
+           large_pages=None):
     out = []
     p = out.append
     p(f"Program: {label}  ")
@@ -818,6 +865,8 @@ def report(paced, reference, unpaced, silent, runs, load_before, label, pages=No
         report_silent(p, silent)
     if pages:
         report_chart_page(p, pages)
+    if large_pages:
+        report_chart_page(p, large_pages, REPORT_LARGE_LINES)
     return "\n".join(out)
 
 
@@ -830,8 +879,9 @@ def main():
     ap.add_argument("--build", required=True, help="folder with probe-server-dump and probe-server-sim")
     ap.add_argument("--runs", type=int, default=3, help="runs per case (default 3)")
     ap.add_argument("--only", action="append", default=[],
-                    help="run only these cases (v5-hi, v5-lo, legacy-hi, reference, unpaced, "
-                         "silent, report)")
+                    help="run only these cases (v5-hi, v5-hi-realistic, v5-lo, legacy-hi, "
+                         "reference, unpaced, "
+                         "silent, report, report-5m)")
     ap.add_argument("--keep", action="store_true", help="keep each run's folder (trace, files)")
     ap.add_argument("--sim-realtime", action="store_true",
                     help="run the simulator under chrt -f 50 (the program stays at normal priority)")
@@ -845,12 +895,18 @@ def main():
     load_before = load()
 
     paced = [(c, run_case(args.build, c, args.runs, args.keep)) for c in PACED if wanted(c.key)]
-    reference = run_reference(args.build, args.runs, args.keep) if wanted("reference") else {}
+    # Beside the program's cases that run, or all of them when none does.
+    reference = (run_reference(args.build, args.runs, args.keep,
+                               [c.key for c, _ in paced] or None)
+                 if wanted("reference") else {})
     unpaced = ([(c, run_case(args.build, c, args.runs, args.keep)) for c in UNPACED]
                if wanted("unpaced") else [])
     silent = run_silent(args.build, args.runs, args.keep) if wanted("silent") else []
     pages = run_report(args.build, args.runs, args.keep) if wanted("report") else []
-    print(report(paced, reference, unpaced, silent, args.runs, load_before, args.label, pages))
+    large_pages = (run_report(args.build, args.runs, args.keep, REPORT_LARGE_LINES, draw=True)
+                   if wanted("report-5m") else [])
+    print(report(paced, reference, unpaced, silent, args.runs, load_before, args.label, pages,
+                 large_pages))
 
 
 if __name__ == "__main__":

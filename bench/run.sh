@@ -8,8 +8,9 @@
 #   bench/run.sh --runs 5 --only v5-lo --only silent
 #   bench/run.sh --no-build           # reuse the binaries already built
 #
-# Cases: v5-hi, v5-lo, legacy-hi, reference, unpaced, silent, report. Needs python3, cmake,
-# ninja and Qt 6; takes about twelve minutes. BENCH_BUILD sets the build folder
+# Cases: v5-hi, v5-lo, legacy-hi, reference, unpaced, silent, report, report-5m. Needs
+# python3, cmake, ninja and Qt 6 (chromium for report-5m's drawing time); takes about
+# twelve minutes, and report-5m four more. BENCH_BUILD sets the build folder
 # (default build-bench in the repository; a --rev build uses build-bench-rev, with
 # the exported sources in build-bench-rev-src).
 set -euo pipefail
