@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <random>
 
 #include "app/dialog_text.h"
 #include "platform/file_system.h"
@@ -52,11 +53,16 @@ std::unique_ptr<Trace> Trace::to_file(const Clock& clock, const std::filesystem:
   // Removing or opening a link by its name may act on what it leads to (Wine, for a link
   // of the POSIX system beneath), and the library cannot create a file exclusively here:
   // a new empty file is renamed over the name, which replaces whatever had it.
-  std::filesystem::path fresh = file;
-  fresh += ".new";
-  if (std::filesystem::exists(std::filesystem::symlink_status(fresh, e))) {
-    return std::make_unique<Trace>(clock, nullptr, path_text(file), err,
-                                   "cannot be created: " + path_text(fresh) + " is in the way");
+  // Its name is one no earlier run left behind and no one can guess.
+  std::filesystem::path fresh;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100 && fresh.empty(); ++attempt) {
+    std::filesystem::path name = file;
+    name += ".new-" + std::to_string(random());
+    if (!std::filesystem::exists(std::filesystem::symlink_status(name, e))) fresh = name;
+  }
+  if (fresh.empty()) {
+    return std::make_unique<Trace>(clock, nullptr, path_text(file), err, "cannot be created");
   }
   std::ofstream(fresh, std::ios::out).close();
   std::filesystem::rename(fresh, file, e);
