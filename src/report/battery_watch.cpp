@@ -48,7 +48,7 @@ std::optional<double> BatteryWatch::trend_per_week() const {
     sxx += x * x;
     sxy += x * y;
   }
-  if (n < 2) return std::nullopt;
+  if (n < rules::kTrendDays) return std::nullopt;
   return (n * sxy - sx * sy) / (n * sxx - sx * sx) * 7;
 }
 

@@ -20,7 +20,7 @@ class BatteryWatch {
   // newest reading, if any.
   std::optional<Hundredths> lowest() const;
   // The least-squares slope of the daily means, in hundredths of a volt a week; none
-  // with fewer than two days of readings.
+  // with readings on fewer than rules::kTrendDays days.
   std::optional<double> trend_per_week() const;
 
  private:

@@ -13,7 +13,8 @@ std::vector<RuleText> rule_texts() {
       {"battery", "a reading below " + v(kLowVolts) +
                       " in the last run (the run's message) or in the last " +
                       std::to_string(kBatteryDays) + " days of the probe's readings; below " +
-                      v(kLowestBattery) + " is no battery reading; a trend of " + v(kTrendPerWeek) +
+                      v(kLowestBattery) + " is no battery reading; a trend (over " +
+                      std::to_string(kTrendDays) + " days or more) of " + v(kTrendPerWeek) +
                       " a week or more is falling or rising"},
       {"silent", "the newest reading more than " + std::to_string(kSilentIntervals) +
                      " usual intervals (and " + jitter +

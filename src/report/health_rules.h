@@ -19,8 +19,11 @@ inline constexpr Hundredths kVoltsCodes = 99700;
 // The battery's lowest value and trend are taken over the calendar days up to a probe's
 // newest reading.
 inline constexpr int kBatteryDays = 7;
-// A trend of at least this many hundredths of a volt a week, either way, is not steady.
+// A trend of at least this many hundredths of a volt a week, either way, is not steady;
+// it is drawn from the daily means of at least kTrendDays days (fewer say little more
+// than the last low reading).
 inline constexpr Hundredths kTrendPerWeek = 10;
+inline constexpr int kTrendDays = 3;
 
 // Spacing. A probe's usual interval is the median spacing of its readings. A spacing is
 // a gap when it exceeds kGapIntervals intervals by more than kJitterShare of one (the

@@ -87,10 +87,6 @@ TEST(Rules, Battery) {
        Reason::Battery,
        [](ProbeDataLine& l) { l.volts = l.time == kDay ? 210 : 360; },
        {}},
-      {"a day's fall of 0.2 V",
-       Reason::Battery,
-       [](ProbeDataLine& l) { l.volts = l.time < kDay ? 380 : 360; },
-       {"watch: battery falling 1.4 V a week"}},
       {"steady",
        Reason::Battery,
        [](ProbeDataLine& l) { l.volts = 360 + (l.time / kQuarter) % 2 * 10; },
@@ -105,6 +101,19 @@ TEST(Rules, Battery) {
   EXPECT_EQ(of(all, 7).findings.at(0).text, "battery low in the last run: 3.3 V");
   EXPECT_EQ(of(all, 7).level, Level::Alert);
   EXPECT_EQ(of(all, 8).level, Level::Ok);
+
+  // A trend needs three days: 0.1 V a day is 0.7 V a week, flagged; two days are not.
+  ProbeSummary falling(7);
+  for (Seconds day = 0; day < 4; ++day) falling.add(reading(7, day * kDay, 380 - 10 * day));
+  EXPECT_NEAR(falling.battery().trend_per_week().value_or(0), -70, 1e-9);
+  FieldData with_falling;
+  with_falling.probes.emplace(7, falling);
+  EXPECT_EQ(said(with_falling, Reason::Battery),
+            std::vector<std::string>{"watch: battery falling 0.7 V a week"});
+  ProbeSummary two_days(7);
+  two_days.add(reading(7, 0, 380));
+  two_days.add(reading(7, kDay, 300));
+  EXPECT_FALSE(two_days.battery().trend_per_week());
 
   // Readings from before the last seven days do not count, whatever order they come in.
   ProbeSummary p(7);
