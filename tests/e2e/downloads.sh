@@ -93,7 +93,7 @@ case_slow() {
 # A run through a modem sends the two status attempts at 9600 bit/s and then the modem
 # dialogue: no request at 56000 bit/s for a legacy server left there.
 case_modem() {
-  download modem 40 --cell 0400111222 -- --modem --readings 40 --records clean
+  download modem 40 --cell 0400111222 --speed hi -- --modem --readings 40 --records clean
   local before
   # Up to the bytes of "ATE0" going out.
   before=$(awk '/ port > 41 54 45 30 0D$/ { exit } / port > / { print }' "$work/modem-trace.txt" |
