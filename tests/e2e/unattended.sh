@@ -45,13 +45,16 @@ grep -q '^No Comms: Cannot connect to server, no comms\. | .*\[answered ""\]$' "
   fail "silent server: no \"No Comms\" line on standard error"
 # Before the modem probe (its first line is the write that the "modem >" line names),
 # each status request, legacy and then v5 after its lead byte, goes out four times (one
-# cycle of four attempts each), and the legacy one once more at 56000 bit/s for a server
+# cycle of four attempts each); after it, the legacy one once at 56000 bit/s, for a server
 # left at that speed.
 probe=$(grep -n ' modem > ' "$work/silent-trace.txt" | head -n 1 | cut -d: -f1)
 [ -n "$probe" ] || fail "silent server: no modem probe in the trace"
 frames=$(head -n $((probe - 2)) "$work/silent-trace.txt" | sed -n 's/^ *[0-9]* port > //p' |
   sort | uniq -c | awk '{ print $1 }' | sort | uniq -c | awk '{ print $1 "x" $2 }' | xargs)
-[ "$frames" = "2x4 1x5" ] || fail "silent server: frames sent before the modem probe: $frames"
+[ "$frames" = "3x4" ] || fail "silent server: frames sent before the modem probe: $frames"
+tail -n +"$probe" "$work/silent-trace.txt" | grep -A 6 ' opened at 56000,n,8,1$' |
+  grep -c ' port > 5E FF FF FF 0E 00 09 ' | grep -qx 1 ||
+  fail "silent server: the legacy request was not sent once at 56000 bit/s"
 [ "$(grep -c ' modem > ATE0$' "$work/silent-trace.txt")" -eq 3 ] || fail "modem probe not traced"
 grep -q ' exit status 1: ' "$work/silent-trace.txt" || fail "silent server: no exit status"
 
