@@ -277,6 +277,10 @@ std::string scenario_help(const std::string& program) {
          "  --buffer-size N          v5 store slots (default 1000)\n"
          "  --write-pointer N        v5 slot written next (default: after the records)\n"
          "  --read-pointer N         v5 slot fetched next (default: first new record)\n"
+         "  --new-readings N         v5: the status counts N new readings when that is more\n"
+         "                           than the pointers' distance (with both pointers equal\n"
+         "                           and N the buffer size: a full store); the stream then\n"
+         "                           carries N frames\n"
          "  --clock 'YYYY-MM-DD HH:MM:SS'  server clock at start (default: computer's)\n"
          "  --clock-invalid          v5: the clock reads as not set until the client sets it\n"
          "  --turnaround SECONDS     pause between a request and its reply (default 0.02)\n"
@@ -287,10 +291,6 @@ std::string scenario_help(const std::string& program) {
          "  --fault ITEM             fault plan item; repeat for more:\n" +
          fault_help() +
          "  ate0-ignored           modem: the first \"ATE0\" goes unanswered\n"
-         "  --new-readings N         v5: the status counts N new readings when that is more\n"
-         "                           than the pointers' distance (with both pointers equal\n"
-         "                           and N the buffer size: a full store); the stream then\n"
-         "                           carries N frames\n"
          "  echo-stays-on          modem: \"ATE0\" is answered OK but echo stays on\n"
          "\n"
          "Cell modem:\n"
