@@ -55,10 +55,10 @@ struct Session {
   // (v5) or data blocks (legacy) that is, where it is known.
   bool ReadingsMissing = false;
   std::int32_t MissingCount = 0;
-  // The legacy line speed was raised for this download: the closing speed change
   // Of those, the legacy blocks past the last one a request can name: no run can
   // fetch them.
   std::int32_t UnreachableCount = 0;
+  // The legacy line speed was raised for this download: the closing speed change
   // must bring it down again, whatever the speed option shows by then.
   bool SpeedRaised = false;
 
