@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <vector>
 
 #include "app/chart_page_step.h"
 #include "app/command_line.h"
@@ -65,16 +66,34 @@ bool has_display() {
 
 // While the application object starts, a display that cannot be opened (a DISPLAY that
 // leads nowhere) is said in one line and ends the launch with its status, where the
-// toolkit would abort.
+// toolkit would abort; its other messages meanwhile are held back, and passed on once
+// it has started.
 QtMessageHandler toolkit_messages = nullptr;
-void on_toolkit_message(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+std::vector<std::pair<QtMsgType, QString>> held_messages;
+void on_toolkit_message(QtMsgType type, const QMessageLogContext&, const QString& text) {
   if (type != QtFatalMsg) {
-    if (toolkit_messages) toolkit_messages(type, context, text);
+    held_messages.emplace_back(type, text);
     return;
   }
-  std::cerr << no_display_line(text.section(QChar('\n'), 0, 0).trimmed().toStdString())
-            << std::endl;
+  const QString display = qEnvironmentVariableIsEmpty("DISPLAY")
+                              ? qEnvironmentVariable("WAYLAND_DISPLAY")
+                              : qEnvironmentVariable("DISPLAY");
+  const std::string why = display.isEmpty()
+                              ? text.section(QChar('.'), 0, 0).trimmed().toStdString()
+                              : "the display " + display.toStdString() + " cannot be opened";
+  std::cerr << no_display_line(why) << std::endl;
   std::_Exit(tavric::kExitNoDisplay);
+}
+void pass_on_held_messages() {
+  qInstallMessageHandler(toolkit_messages);
+  for (const auto& [type, text] : held_messages) {
+    if (toolkit_messages) {
+      toolkit_messages(type, QMessageLogContext(), text);
+    } else {
+      std::cerr << text.toStdString() << std::endl;
+    }
+  }
+  held_messages.clear();
 }
 
 // A device named with --port becomes the port number it is reached under (its comN
@@ -124,7 +143,7 @@ int Main(int argc, char** argv) {
 
   toolkit_messages = qInstallMessageHandler(on_toolkit_message);
   QApplication app(argc, argv);
-  qInstallMessageHandler(toolkit_messages);
+  pass_on_held_messages();
   QApplication::setApplicationName(QString::fromLatin1(tavric::kProgramName));
   QApplication::setApplicationVersion(QString::fromLatin1(tavric::kProgramVersion));
   // The installed desktop entry and icon go with the window.

@@ -71,6 +71,12 @@ status=$?
 [ "$(line_count "$work/nodisplay.err")" -eq 1 ] &&
   grep -q '^probe-server-dump: no display to show the window on (.*); to run without one, add --unattended' \
     "$work/nodisplay.err" || fail "no display: not one line that says what to do"
+# A display that cannot be opened is said the same way, where the toolkit would abort.
+DISPLAY=:97 WAYLAND_DISPLAY= "$dump" --port 3 >/dev/null 2>"$work/baddisplay.err"
+status=$?
+[ "$status" -eq 69 ] || fail "display that cannot be opened: status $status"
+[ "$(cat "$work/baddisplay.err")" = "probe-server-dump: no display to show the window on (the display :97 cannot be opened); to run without one, add --unattended and give the port with --port" ] ||
+  fail "display that cannot be opened: not one line that says what to do"
 
 # 6. --status against each generation and through the modem, on a device with no number
 # of its own: what the server holds, and nothing asked of it beyond its status.
@@ -81,7 +87,7 @@ check_status() {  # NAME EXPECTED-FIRST-LINES... ; the simulator runs on port 6
   dev=$(pty_of 6)
   rm -f "$settings/com6"
   "$dump" --status --unattended --port "$dev" --output "$work/status-out" "${cell[@]}" \
-    >"$work/$name.out" 2>"$work/$name.err"
+    --trace "$work/$name-trace.txt" >"$work/$name.out" 2>"$work/$name.err"
   status=$?
   stop_sim
   [ "$status" -eq 0 ] || fail "--status $name: status $status"
@@ -93,6 +99,7 @@ check_status() {  # NAME EXPECTED-FIRST-LINES... ; the simulator runs on port 6
   [ "$(logged '[.store.clears, (.store.clock_sets | length)]' "$work/$name.json")" = '[0,0]' ] ||
     fail "--status $name: clock set or store cleared"
   [ ! -e "$work/status-out" ] || fail "--status $name: output folder touched"
+  grep -q " status check: $1\$" "$work/$name-trace.txt" || fail "--status $name: not traced"
 }
 cell=()
 start_sim 6 --readings 30 --records clean --log "$work/v5.json"
