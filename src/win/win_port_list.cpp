@@ -1,8 +1,15 @@
 #include "win/win_port_list.h"
 
 #include <windows.h>
+// The class GUIDs are defined here, where initguid.h comes first.
+// clang-format off
+#include <initguid.h>
+#include <devguid.h>
+#include <setupapi.h>
+// clang-format on
 
 #include <algorithm>
+#include <map>
 
 #include "win/utf16.h"
 
@@ -22,6 +29,54 @@ int com_number(const std::wstring& name) {
 
 bool starts_with(const std::string& text, const char* start) {
   return text.rfind(start, 0) == 0;
+}
+
+// "USB 0403:6001" from a hardware id such as USB\VID_0403&PID_6001&REV_0600.
+std::string usb_ids(const std::wstring& hardware_id) {
+  const std::size_t vid = hardware_id.find(L"VID_");
+  const std::size_t pid = hardware_id.find(L"PID_");
+  if (vid == std::wstring::npos || pid == std::wstring::npos) return {};
+  return "USB " + to_utf8(hardware_id.substr(vid + 4, 4)) + ":" +
+         to_utf8(hardware_id.substr(pid + 4, 4));
+}
+
+std::wstring device_property(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
+  wchar_t text[512] = {};
+  if (!::SetupDiGetDeviceRegistryPropertyW(set, &device, property, nullptr,
+                                           reinterpret_cast<BYTE*>(text), sizeof text - 2,
+                                           nullptr)) {
+    return {};
+  }
+  return text;  // a multi-string's first string
+}
+
+// What Windows says of each port device it knows, by COM name: its friendly name (as
+// Device Manager shows it) and, for a USB adapter, its vendor and product.
+std::map<std::wstring, std::string> port_descriptions() {
+  std::map<std::wstring, std::string> descriptions;
+  const HDEVINFO set =
+      ::SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+  if (set == INVALID_HANDLE_VALUE) return descriptions;
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof device;
+  for (DWORD i = 0; ::SetupDiEnumDeviceInfo(set, i, &device); ++i) {
+    const HKEY key = ::SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    if (key == INVALID_HANDLE_VALUE) continue;
+    wchar_t name[64] = {};
+    DWORD size = sizeof name - 2;
+    DWORD type = 0;
+    const bool named = ::RegQueryValueExW(key, L"PortName", nullptr, &type,
+                                          reinterpret_cast<BYTE*>(name), &size) == ERROR_SUCCESS &&
+                       type == REG_SZ;
+    ::RegCloseKey(key);
+    if (!named) continue;
+    std::string text = to_utf8(device_property(set, device, SPDRP_FRIENDLYNAME));
+    const std::string ids = usb_ids(device_property(set, device, SPDRP_HARDWAREID));
+    if (!ids.empty()) text += (text.empty() ? "" : ", ") + ids;
+    if (!text.empty()) descriptions[_wcsupr(name)] = text;
+  }
+  ::SetupDiDestroyDeviceInfoList(set);
+  return descriptions;
 }
 
 }  // namespace
@@ -52,6 +107,11 @@ std::vector<PortEntry> WinPortList::ports() {
     p.description = to_utf8(std::wstring(name, name_size));
   }
   ::RegCloseKey(key);
+  const std::map<std::wstring, std::string> descriptions = port_descriptions();
+  for (PortEntry& p : entries) {
+    const auto it = descriptions.find(L"COM" + std::to_wstring(p.number));
+    if (it != descriptions.end()) p.description = it->second;
+  }
   std::sort(entries.begin(), entries.end(),
             [](const PortEntry& a, const PortEntry& b) { return a.number < b.number; });
   return entries;
