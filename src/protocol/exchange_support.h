@@ -21,13 +21,17 @@ inline MonoTime line_time(const Session& s, std::size_t bytes) {
 
 // What one attempt may take from a line that never goes quiet (a stuck modem, a device
 // at another speed, endless noise), whose every arrival would restart the reply wait
-// for ever: a number of bytes, and the time they take at the line speed plus the
-// waits allowed. Past either the attempt has failed as on a silent line, so a noisy
-// line costs about what a silent one does.
+// for ever: a number of bytes, past which the attempt has failed as on a silent line,
+// so a noisy line costs about what a silent one does. The time allowed follows the
+// arrivals: each one moves the deadline to the rest of the bytes at the line speed
+// plus the waits, so a line slower than its speed that keeps coming is waited for.
 class AttemptLimit {
  public:
   AttemptLimit(const Session& s, MonoTime start, std::size_t bytes, MonoTime waits)
-      : bytes_left_(bytes), deadline_(start + line_time(s, bytes) + waits) {}
+      : baud_(settings_baud(s.p.port.settings())),
+        waits_(waits),
+        bytes_left_(bytes),
+        deadline_(start + line_time(baud_, bytes) + waits) {}
 
   // For a reply of at most `longest` bytes: room for it twice over (noise or a faulty
   // reply before the good one), and four reply waits, so that a reply coming in a few
@@ -37,15 +41,19 @@ class AttemptLimit {
     return AttemptLimit(s, start, 2 * longest, 4 * wait);
   }
   MonoTime deadline() const { return deadline_; }
-  // Counts `n` bytes taken from the line; true once there were more than allowed.
-  bool take(std::size_t n) {
+  // Counts `n` bytes taken from the line at `now`; true once there were more than
+  // allowed.
+  bool take(std::size_t n, MonoTime now) {
     spent_ = spent_ || n > bytes_left_;
     bytes_left_ -= std::min(n, bytes_left_);
+    deadline_ = std::max(deadline_, now + line_time(baud_, bytes_left_) + waits_);
     return spent_;
   }
   bool spent(MonoTime now) const { return spent_ || now >= deadline_; }
 
  private:
+  int baud_;
+  MonoTime waits_;
   std::size_t bytes_left_;
   MonoTime deadline_;
   bool spent_ = false;

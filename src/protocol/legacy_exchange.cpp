@@ -89,8 +89,9 @@ bool attempt(Session& s, std::int16_t& AnswerLength, MonoTime first_byte_wait, M
     if (!await_input(s, deadline, WindowEvents::Process, want)) continue;
     SetLed(s, 0, "N");
     SetLed(s, 1, "G");
-    if (limit.take(take_reply_bytes(s, AnswerLength)) && s.RxLength < AnswerLength) break;
+    const std::size_t taken = take_reply_bytes(s, AnswerLength);
     t0 = port.last_arrival();
+    if (limit.take(taken, t0) && s.RxLength < AnswerLength) break;
   }
   return s.RxLength >= AnswerLength;
 }

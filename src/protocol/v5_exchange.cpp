@@ -69,8 +69,8 @@ void collect_reply(Session& s, MonoTime wait) {
         if (s.NoComms) s.RxLength = 0;
       }
     }
-    if (limit.take(bytes.size()) && s.RxLength < expected) break;
     t0 = s.p.port.last_arrival();
+    if (limit.take(bytes.size(), t0) && s.RxLength < expected) break;
   }
 }
 

@@ -70,6 +70,16 @@ TEST(LegacyExchange, CollectionFollowsTheArrivals) {
     date_request(b, len, /*no_retries=*/true);
     EXPECT_EQ(b.s.NoComms, pause > 0.2);
   }
+  {  // a byte at a time, each just inside the wait: slow, but it keeps coming
+    std::vector<Piece> pieces{{0.4, slice(f, 1, 1)}};
+    for (int i = 2; i <= 14; ++i) pieces.push_back({0.19, slice(f, i, 1)});
+    FixedReplies server(pieces);
+    Bench b(&server);
+    std::int16_t len = 14;
+    date_request(b, len, /*no_retries=*/true);
+    EXPECT_FALSE(b.s.NoComms);
+    EXPECT_GT(b.elapsed(), 0.4 + 13 * 0.19);
+  }
   // A length byte of 14 or more sets how much is collected, whatever the caller expected;
   // what follows the frame is not checked, and a frame longer than 142 is faulty.
   for (const auto& [length, expected, no_comms] :

@@ -66,6 +66,19 @@ TEST(V5Exchange, EachChunkRestartsTheWait) {
   }
 }
 
+// A reply that comes a byte at a time, each just inside the wait, takes far longer than
+// its bytes at the line speed: it is waited for as long as it keeps coming.
+TEST(V5Exchange, ASlowReplyThatKeepsComingIsTakenWhole) {
+  const Bytes f = v5_frame(9, {1, 2, 3, 4, 5, 6});
+  std::vector<Piece> pieces;
+  for (const Byte b : f) pieces.push_back({0.45, {b}});
+  FixedReplies server(pieces, 1);
+  Bench b(&server);
+  v5ClearReadings(b.s);
+  EXPECT_FALSE(b.s.NoComms);
+  EXPECT_GT(b.elapsed(), 0.45 * static_cast<double>(f.size()));
+}
+
 TEST(V5Exchange, FaultyFrameThenGoodOneInTheSameChunk) {
   Bytes bad_crc = v5_frame(9, {1});
   bad_crc[5] ^= 0x40;
