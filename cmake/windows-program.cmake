@@ -8,7 +8,7 @@ add_library(tavric_win STATIC ${TAVRIC_WIN_SOURCES})
 # Windows 10 is the oldest system served: its DPI functions are called directly.
 target_compile_definitions(tavric_win PUBLIC UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0A00
                                              WINVER=0x0A00)
-target_link_libraries(tavric_win PUBLIC tavric_core gdiplus comctl32 shell32 ole32 advapi32 setupapi
+target_link_libraries(tavric_win PUBLIC tavric_core gdiplus comctl32 shell32 ole32 advapi32 setupapi bcrypt
                                         user32 gdi32 kernel32)
 
 set(TAVRIC_MANIFEST ${CMAKE_CURRENT_SOURCE_DIR}/packaging/windows/probe-server-dump.manifest)

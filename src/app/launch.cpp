@@ -37,6 +37,7 @@ LaunchPlatform::LaunchPlatform(const Platform& base, const RunOptions& options, 
   // A person can close the window while a run waits for the output folder; a scheduled
   // run gives up after the time the options allow.
   if (options.unattended) platform_.folder_wait = std::chrono::seconds(options.folder_wait_s);
+  platform_.digest = base.digest;
 }
 
 const char* exit_status_meaning(int status) {
@@ -51,6 +52,8 @@ const char* exit_status_meaning(int status) {
       return "the modem dialogue failed (PIN, dial, no answer through the call)";
     case kExitReadingsKept:
       return "readings could not be fetched; they were left on the server";
+    case kExitPinRefused:
+      return "the SIM refused this PIN before, or asks for its PUK: no PIN was sent";
     case kExitFolderBusy:
       return "another run kept the output folder; nothing was done";
     case kExitUsage:

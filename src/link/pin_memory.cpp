@@ -2,7 +2,6 @@
 
 #include <chrono>
 
-#include "link/sha256.h"
 #include "platform/run_log.h"
 
 namespace tavric {
@@ -34,33 +33,46 @@ fs::path RefusedPinsPath(const Session& s) {
   return (s.StateDir.empty() ? s.p.output_dir : s.StateDir) / kRefusedPinsFile;
 }
 
-std::string RefusedPinKey(const std::string& salt, const std::string& pin,
+std::string RefusedPinKey(const Digest& digest, const std::string& salt, const std::string& pin,
                           const std::string& cell) {
-  std::string key = sha256_hex(salt + "\n" + cell + "\n" + pin);
-  for (int i = 0; i < kStretch; ++i) key = sha256_hex(salt + key);
+  std::string key = digest.sha256_hex(salt + "\n" + cell + "\n" + pin);
+  for (int i = 0; i < kStretch; ++i) key = digest.sha256_hex(salt + key);
   return key;
 }
 
 bool PinRefusedBefore(Session& s, const std::string& pin, const std::string& cell) {
+  if (s.p.digest == nullptr) return false;
   const std::string record = read_all(s, RefusedPinsPath(s));
   const std::string salt = salt_of(record);
   if (salt.empty()) return false;
-  return record.find("\n" + RefusedPinKey(salt, pin, cell) + "\n") != std::string::npos;
+  const std::string key = RefusedPinKey(*s.p.digest, salt, pin, cell);
+  return !key.empty() && record.find("\n" + key + "\n") != std::string::npos;
 }
 
 void RememberRefusedPin(Session& s, const std::string& pin, const std::string& cell) {
   const fs::path file = RefusedPinsPath(s);
+  if (s.p.digest == nullptr) {
+    log_note(s.p.log, "cannot remember the refused PIN: no digest to keep it by");
+    return;
+  }
+  const Digest& digest = *s.p.digest;
   std::string record = read_all(s, file);
   std::string salt = salt_of(record);
   if (salt.empty()) {
     // Unique to this record: the moment it was begun, on both clocks.
     const LocalDateTime now = s.p.clock.local_now();
-    salt = sha256_hex(format_date(now) + format_time(now) +
-                      std::to_string(s.p.clock.monotonic().count()))
+    salt = digest
+               .sha256_hex(format_date(now) + format_time(now) +
+                           std::to_string(s.p.clock.monotonic().count()))
                .substr(0, 32);
     record = kSaltLine + salt + "\n";
   }
-  record += RefusedPinKey(salt, pin, cell) + "\n";
+  const std::string key = salt.empty() ? std::string() : RefusedPinKey(digest, salt, pin, cell);
+  if (key.empty()) {
+    log_note(s.p.log, "cannot remember the refused PIN: the system's digest failed");
+    return;
+  }
+  record += key + "\n";
   std::error_code error;
   s.p.files.create_directory(file.parent_path());
   // Written whole under a new name and then renamed, so that a run cut short never

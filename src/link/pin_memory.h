@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/digest.h"
 #include "session/session.h"
 
 namespace tavric {
@@ -25,6 +26,7 @@ void RememberRefusedPin(Session& s, const std::string& pin, const std::string& c
 
 // The key a PIN is remembered by: the digest of the salt, the cell number and the PIN,
 // hashed again many times so that trying all 10000 PINs takes a while.
-std::string RefusedPinKey(const std::string& salt, const std::string& pin, const std::string& cell);
+std::string RefusedPinKey(const Digest& digest, const std::string& salt, const std::string& pin,
+                          const std::string& cell);
 
 }  // namespace tavric

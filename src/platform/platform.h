@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/clock.h"
+#include "platform/digest.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/run_log.h"
@@ -27,6 +28,8 @@ struct Platform {
   // How long the run waits while another run holds the output folder; none: as long as
   // it takes (a person can close the window meanwhile).
   std::optional<MonoTime> folder_wait{};
+  // The system's SHA-256; without one, a PIN the SIM refused cannot be remembered.
+  const Digest* digest = nullptr;
 };
 
 }  // namespace tavric

@@ -13,12 +13,14 @@
 #include "app/launch.h"
 #include "app/port_text.h"
 #include "app/run.h"
+#include "app/run_summary.h"
 #include "app/status_check.h"
 #include "posix/locations.h"
 #include "posix/posix_file_system.h"
 #include "posix/system_clock.h"
 #include "qt/main_window.h"
 #include "qt/qt_dialogs.h"
+#include "qt/qt_digest.h"
 #include "qt/qt_port_list.h"
 #include "qt/qt_serial_port.h"
 #include "qt/qt_settings.h"
@@ -178,11 +180,14 @@ int Main(int argc, char** argv) {
   tavric::qt::QtSerialPort port(window, settings_folder);
   tavric::qt::QtSettings settings;
   tavric::PosixFileSystem files;
-  const tavric::Platform machine{window, dialogs, port, settings, clock, files, output};
+  const tavric::QtDigest digest;
+  tavric::Platform machine{window, dialogs, port, settings, clock, files, output};
+  machine.digest = &digest;
   tavric::LaunchPlatform launch(
       machine, options, *trace, std::cerr,
       [&](int number) { return tavric::port_device_path(number, settings_folder); }, &port_list);
   tavric::Session session(launch.platform());
+  session.StateDir = tavric::state_dir(env);
 
   int status = tavric::kExitCompleted;
   bool ended = false;
@@ -215,6 +220,7 @@ int Main(int argc, char** argv) {
   } else if (!ended) {
     status = window.closed() ? tavric::kExitClosed : loop_status;
   }
+  if (options.unattended && !options.quiet) tavric::PrintRunSummary(session.RunSummary, std::cout);
   tavric::note_exit(status, options, *trace, std::cerr);
   return status;
 }

@@ -11,6 +11,7 @@
 #include "app/launch.h"
 #include "app/port_text.h"
 #include "app/run.h"
+#include "app/run_summary.h"
 #include "app/status_check.h"
 #include "session/exit_status.h"
 #include "session/session.h"
@@ -22,6 +23,7 @@
 #include "win/standard_streams.h"
 #include "win/win_clock.h"
 #include "win/win_dialogs.h"
+#include "win/win_digest.h"
 #include "win/win_file_system.h"
 #include "win/win_port_list.h"
 #include "win/win_serial_port.h"
@@ -84,11 +86,14 @@ int Main(const std::vector<std::string>& arguments) {
   tavric::win::WinSerialPort port(&window);
   tavric::win::RegistrySettings settings;
   tavric::win::WinFileSystem files;
-  const tavric::Platform machine{window, dialogs, port, settings, clock, files, output};
+  const tavric::win::WinDigest digest;
+  tavric::Platform machine{window, dialogs, port, settings, clock, files, output};
+  machine.digest = &digest;
   tavric::LaunchPlatform launch(
       machine, options, *trace, streams.err(),
       [](int number) { return tavric::path_text(tavric::win::port_device(number)); }, &port_list);
   tavric::Session session(launch.platform());
+  session.StateDir = tavric::win::state_dir(app_data);
   // From here on the console's Ctrl+C ends the run as a closed window would.
   tavric::win::ConsoleStop console_stop(window.hwnd());
 
@@ -138,6 +143,9 @@ int Main(const std::vector<std::string>& arguments) {
     }
   }
   status = final_status();
+  if (options.unattended && !options.quiet) {
+    tavric::PrintRunSummary(session.RunSummary, streams.out());
+  }
   tavric::note_exit(status, options, *trace, streams.err());
   console_stop.finished();
   return status;

@@ -422,10 +422,22 @@ std::filesystem::path make_temp_dir() {
 
 }  // namespace
 
+std::string TestDigest::sha256_hex(std::string_view data) const {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (std::uint64_t seed : {0xcbf29ce484222325ULL, 1ULL, 2ULL, 3ULL}) {
+    std::uint64_t h = seed;  // FNV-1a, four times with other starts
+    for (const char c : data) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    for (int shift = 60; shift >= 0; shift -= 4) out += kHex[(h >> shift) & 0xF];
+  }
+  return out;
+}
+
 TestHost::TestHost()
     : output_dir(make_temp_dir()), platform{window, dialogs, line,      settings,
                                             clock,  files,   output_dir} {
   clock.set_local(LocalDateTime{2012, 3, 4, 14, 5, 0});
+  platform.digest = &digest;
 }
 
 TestHost::~TestHost() {

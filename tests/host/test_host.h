@@ -269,6 +269,13 @@ class FaultyFileSystem : public NativeFileSystem {
   std::vector<Fault> faults_;
 };
 
+// A stand-in for the system's SHA-256: 64 hex digits that depend on every byte, enough
+// for tests of what is kept by digest (the real digests have tests of their own).
+class TestDigest : public Digest {
+ public:
+  std::string sha256_hex(std::string_view data) const override;
+};
+
 // Everything the run needs, scripted and in virtual time, with a fresh output folder.
 class TestHost {
  public:
@@ -283,6 +290,7 @@ class TestHost {
   MemorySettings settings;
   VirtualSerialLine line{clock, window};
   FaultyFileSystem files;
+  TestDigest digest;
   std::filesystem::path output_dir;
   Platform platform;
 

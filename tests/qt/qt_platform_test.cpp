@@ -11,6 +11,7 @@
 
 #include "posix/system_clock.h"
 #include "qt/main_window.h"
+#include "qt/qt_digest.h"
 #include "qt/qt_serial_port.h"
 #include "qt/qt_settings.h"
 
@@ -98,6 +99,15 @@ TEST(QtPlatform, SerialPortOnAPseudoTerminalExchangesBytesAndWaits) {
   port.close();
   EXPECT_FALSE(port.is_open());
   std::filesystem::remove_all(folder);
+}
+
+// The digest a refused PIN is remembered by is the real SHA-256 (published test vectors).
+TEST(QtPlatform, DigestIsSha256) {
+  const QtDigest digest;
+  EXPECT_EQ(digest.sha256_hex("abc"),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(digest.sha256_hex(""),
+            "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }
 
 }  // namespace

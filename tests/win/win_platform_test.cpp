@@ -9,6 +9,7 @@
 #include "win/main_window.h"
 #include "win/registry_settings.h"
 #include "win/win_clock.h"
+#include "win/win_digest.h"
 #include "win/win_file_system.h"
 
 namespace tavric::win {
@@ -109,6 +110,15 @@ TEST(CommandArguments, SplitByTheSystemsRulesAsUtf8) {
 
 // One device is held by one run, whatever name each run opened it by; a run that
 // closes its port lets the next one in.
+// The digest a refused PIN is remembered by is the real SHA-256 (published test vectors).
+TEST(WinDigest, IsSha256) {
+  const WinDigest digest;
+  EXPECT_EQ(digest.sha256_hex("abc"),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(digest.sha256_hex(""),
+            "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+}
+
 TEST(DeviceClaim, OneRunPerDeviceWhateverItsName) {
   EXPECT_EQ(DeviceClaim::object_name(LR"(\\?\Z:\dev\pts\0)"),
             DeviceClaim::object_name(LR"(\\?\z:\DEV\PTS\0)"));
