@@ -30,6 +30,9 @@ check_summary() {
   local files="dump file: $out/$name/Tavric Dumps/Dump00.csv; probe data file: $out/$name/Tavric Probe Data.csv; chart page: $out/$name/Tavric Probe Data.html"
   [ "$(sed -n 2p <<<"$lines")" = "$files" ] || fail "$name: files: $(sed -n 2p <<<"$lines")"
   [ "$(wc -l <<<"$lines")" -eq 2 ] || fail "$name: $(wc -l <<<"$lines") summary lines"
+  # Standard output holds the same two lines, after the program's name, and nothing else.
+  [ "$(cat "$work/$name.out")" = "$(sed 's/^/probe-server-dump: /' <<<"$lines")" ] ||
+    fail "$name: standard output: $(cat "$work/$name.out")"
 }
 cell=
 check_summary v5 3 "v5 server direct on port 3: 20 records fetched, 20 readings written; store cleared; server clock set (it was * behind); low batteries: none" \
@@ -40,6 +43,23 @@ cell=0400111222
 check_summary modem 5 "v5 server by cell modem on port 5: 8 records fetched, 8 readings written; store cleared; server clock set (it was *); low batteries: none" \
   --readings 8 --modem --dial-delay 0.5 --call-delay 0.1
 cell=
+
+# --quiet: nothing at all from a run that went well; a failed run still says why on
+# standard error, and prints no summary.
+start_sim 6 --records clean --readings 5 --exit-after-idle 30
+timeout 120 "$dump" --unattended --quiet --port 6 --output "$out/quiet" >"$work/quiet.out" \
+  2>"$work/quiet.err"
+status=$?
+stop_sim
+[ "$status" -eq 0 ] || fail "quiet run: status $status"
+[ ! -s "$work/quiet.out" ] && [ ! -s "$work/quiet.err" ] ||
+  fail "a quiet run that went well said: $(cat "$work/quiet.out" "$work/quiet.err")"
+timeout 120 "$dump" --unattended --quiet --port 6 --output "$out/quiet" >"$work/quiet-fail.out" \
+  2>"$work/quiet-fail.err"
+status=$?
+[ "$status" -ne 0 ] || fail "quiet run without a server: status 0"
+[ ! -s "$work/quiet-fail.out" ] || fail "a quiet failed run printed: $(cat "$work/quiet-fail.out")"
+[ -s "$work/quiet-fail.err" ] || fail "a quiet failed run said nothing on standard error"
 
 # 2. Three scheduled runs with a wrong PIN file: the PIN goes out once, the SIM keeps its
 # tries, and the right PIN opens it afterwards.
@@ -86,4 +106,4 @@ for _ in $(seq 100); do [ -e "$settings/com9" ] && break; sleep 0.1; done
 [ -e "$settings/com9" ] || fail "the dangling link was not taken over: $(cat "$work/sim-9.out")"
 stop_sim
 
-echo "after_run: summaries of v5, legacy and modem runs; a wrong PIN sent once in three runs; simulator links checked"
+echo "after_run: summaries of v5, legacy and modem runs in the trace and on standard output; --quiet; a wrong PIN sent once in three runs; simulator links checked"
