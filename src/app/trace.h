@@ -10,9 +10,6 @@
 
 namespace tavric {
 
-// A note that starts with this goes to standard error too.
-inline constexpr const char* kWarning = "warning: ";
-
 // The support trace of one launch: plain text, one note a line, each starting with
 // the milliseconds since the launch began. Lines are written in batches, at each flush
 // (the end of an exchange, a prompt, a message, the exit), not one system call each.

@@ -21,6 +21,14 @@ inline void log_note(RunLog* log, const std::string& text) {
   if (log) log->note(text);
 }
 
+// A note that starts with this is told on standard error too: whoever runs the program
+// must learn of it, not only whoever reads the trace later.
+inline constexpr const char* kWarning = "warning: ";
+
+inline void log_warning(RunLog* log, const std::string& text) {
+  log_note(log, kWarning + text);
+}
+
 inline void log_flush(RunLog* log) {
   if (log) log->flush();
 }

@@ -195,11 +195,11 @@ void LoadKeptLines(Session& s, std::uintmax_t start) {
   std::vector<Range> kept;
   const Record record = read_record(s);
   if (!record.damage.empty()) {
-    // Said where a scheduled run's log shows it ("warning: " notes reach standard error).
-    log_note(s.p.log, "warning: the record of lines kept back " + path_text(record_file(s)) + " " +
-                          record.damage +
-                          "; the last lines of the probe data file are compared with the "
-                          "readings instead, so that none is appended twice");
+    // Said where a scheduled run's log shows it, not only in the trace.
+    log_warning(s.p.log, "the record of lines kept back " + path_text(record_file(s)) + " " +
+                             record.damage +
+                             "; the last lines of the probe data file are compared with the "
+                             "readings instead, so that none is appended twice");
     take_last_lines(s, start);
   }
   for (Range r : record.ranges) {

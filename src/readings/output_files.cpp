@@ -24,7 +24,8 @@ fs::path dump_folder(const Session& s) {
 }
 
 fs::path dump_file(const Session& s, int number) {
-  char name[16];
+  // Two digits for the 100 dumps of the rotation; any int fits the buffer whole.
+  char name[32];
   std::snprintf(name, sizeof name, "Dump%02d.csv", number);
   return dump_folder(s) / name;
 }
