@@ -10,6 +10,7 @@
 #include <random>
 
 #include "app/dialog_text.h"
+#include "platform/escaped.h"
 #include "platform/file_system.h"
 
 namespace tavric {
@@ -17,21 +18,6 @@ namespace {
 
 // Control bytes (a NUL from a noisy line, an escape sequence) as \xNN, so that a trace
 // or a terminal shows them as what they are.
-std::string escaped(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b >= 0x20 && b != 0x7F) {
-      out += c;
-    } else {
-      char code[8];
-      std::snprintf(code, sizeof code, "\\x%02X", b);
-      out += code;
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 Trace::Trace(const Clock& clock, std::unique_ptr<std::ostream> out, std::string name,

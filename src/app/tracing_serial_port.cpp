@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/modem_text.h"
+#include "platform/escaped.h"
 
 namespace tavric {
 namespace {
@@ -27,21 +28,6 @@ void hide_pin(const std::vector<bool>& secret, std::string& hex, std::string& te
     hex.replace(i * 3, 2, "**");
     text[i] = '*';
   }
-}
-
-std::string printable(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b >= 0x20 && b < 0x7F) {
-      out += c;
-    } else {
-      char code[8];
-      std::snprintf(code, sizeof code, "\\x%02X", b);
-      out += code;
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -131,7 +117,7 @@ void TracingSerialPort::output(ByteView bytes) {
   if (command) {
     std::string line = shown;
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-    log_.note("modem > " + printable(line));
+    log_.note("modem > " + escaped(line, Escape::AllButAscii));
   }
   port_.output(bytes);
 }
@@ -160,7 +146,7 @@ void TracingSerialPort::modem_reply(std::string_view text) {
 }
 
 void TracingSerialPort::end_modem_reply() {
-  if (!modem_line_.empty()) log_.note("modem < " + printable(modem_line_));
+  if (!modem_line_.empty()) log_.note("modem < " + escaped(modem_line_, Escape::AllButAscii));
   modem_line_.clear();
 }
 

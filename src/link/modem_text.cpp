@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "platform/escaped.h"
+
 namespace tavric {
 namespace {
 
@@ -50,20 +52,7 @@ std::string without_pin(std::string_view text) {
 }
 
 std::string modem_text_for_message(std::string_view text) {
-  std::string out;
-  for (const char c : without_pin(text)) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b >= 0x20 && b != 0x7F) {
-      out += c;  // printable, or a byte of a UTF-8 letter
-    } else if (c == '\r' || c == '\n') {
-      out += c;
-    } else {
-      char code[8];
-      std::snprintf(code, sizeof code, "\\x%02X", b);
-      out += code;
-    }
-  }
-  return out;
+  return escaped(without_pin(text), Escape::ControlsButNewlines);
 }
 
 }  // namespace tavric
