@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+// clang-format off
+#include <shlobj.h>
+// clang-format on
 
 #include "platform/run_control.h"
 #include "session/exit_status.h"
 #include "tests/host/test_host.h"
 #include "win/command_args.h"
 #include "win/device_claim.h"
+#include "win/locations.h"
 #include "win/main_window.h"
 #include "win/registry_settings.h"
 #include "win/win_clock.h"
@@ -80,6 +84,30 @@ TEST_F(WinFiles, TheFolderLockIsExclusiveUntilLetGo) {
   EXPECT_TRUE(held_elsewhere(e)) << e.message();
   held.reset();
   EXPECT_TRUE(files.try_lock(lock, e)) << e.message();
+}
+
+// An installed program writes to the user's folder, even where it could write beside
+// itself (an administrator, or Wine, may write under Program Files); a copy in a folder
+// of its own writes beside itself.
+TEST_F(WinFiles, AnInstalledProgramNeverWritesBesideItself) {
+  wchar_t* known = nullptr;
+  ASSERT_TRUE(SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramFiles, 0, nullptr, &known)));
+  const fs::path program_files(known);
+  ::CoTaskMemFree(known);
+  const fs::path installed = program_files / "Tavric";
+  for (const auto& [folder, system] : {std::pair{installed, true},
+                                       {fs::path(installed.wstring() + L"\\..\\Tavric"), true},
+                                       {fs::path(L"C:\\WINDOWS\\system32"), true},
+                                       {fs::path(program_files.wstring() + L"x"), false},
+                                       {dir, false}}) {
+    EXPECT_EQ(is_system_folder(folder), system) << folder;
+  }
+  std::error_code e;
+  fs::create_directories(installed, e);
+  const bool writable = can_write_in(installed);
+  EXPECT_EQ(output_dir(installed, dir), state_dir(dir)) << "writable: " << writable;
+  EXPECT_EQ(output_dir(dir, host.output_dir), dir);
+  fs::remove(installed, e);
 }
 
 TEST(RegistrySettings, TextValuesPerUserWithFallback) {
