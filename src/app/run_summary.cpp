@@ -44,12 +44,15 @@ std::string duration_text(std::int64_t seconds) {
 std::string server_text(const Session& s, const RunFacts& facts, int status) {
   // A run that ends at the port prompt has taken the empty answer as port 0; the
   // setting still holds the last port tried.
-  const std::string port =
-      "port " + (s.PortNumber != 0 ? std::to_string(s.PortNumber) : s.p.settings.get("Port", "0"));
+  const std::string number =
+      s.PortNumber != 0 ? std::to_string(s.PortNumber) : s.p.settings.get("Port", "0");
+  const std::string port = "port " + number;
+  // A port answered away to 0 names none.
+  const std::string on_port = number == "0" ? "" : " (" + port + ")";
   if (!facts.connected) {
     if (status == kExitFolderBusy) return "the output folder was in use by another run";
-    if (status == kExitModemFailed) return "the cell modem dialogue failed (" + port + ")";
-    return "no server found (" + port + ")";
+    if (status == kExitModemFailed) return "the cell modem dialogue failed" + on_port;
+    return "no server found" + on_port;
   }
   return std::string(facts.legacy ? "legacy" : "v5") + " server " +
          (facts.by_modem ? "by cell modem on " : "direct on ") + port;

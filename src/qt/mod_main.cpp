@@ -86,17 +86,33 @@ void on_toolkit_message(QtMsgType type, const QMessageLogContext&, const QString
   std::cerr << no_display_line(why) << std::endl;
   std::_Exit(tavric::kExitNoDisplay);
 }
-void pass_on_held_messages() {
-  qInstallMessageHandler(toolkit_messages);
-  for (const auto& [type, text] : held_messages) {
-    if (toolkit_messages) {
-      toolkit_messages(type, QMessageLogContext(), text);
-    } else {
-      std::cerr << text.toStdString() << std::endl;
-    }
-  }
-  held_messages.clear();
+
+// Once the trace is open, the toolkit's own messages (XDG_RUNTIME_DIR not set, a missing
+// font) go there, for whoever supports the user, rather than into a scheduled run's log
+// or mail; those held back while the application object started go first. Until the
+// guard ends, which is before the trace closes.
+tavric::RunLog* toolkit_log = nullptr;
+void on_toolkit_message_to_trace(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (toolkit_log) toolkit_log->note("toolkit: " + text.toStdString());
+  if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << text.toStdString() << std::endl;
 }
+class ToolkitMessagesToTrace {
+ public:
+  explicit ToolkitMessagesToTrace(tavric::RunLog& log) {
+    toolkit_log = &log;
+    qInstallMessageHandler(on_toolkit_message_to_trace);
+    for (const auto& [type, text] : held_messages) {
+      on_toolkit_message_to_trace(type, QMessageLogContext(), text);
+    }
+    held_messages.clear();
+  }
+  ~ToolkitMessagesToTrace() {
+    qInstallMessageHandler(toolkit_messages);
+    toolkit_log = nullptr;
+  }
+  ToolkitMessagesToTrace(const ToolkitMessagesToTrace&) = delete;
+  ToolkitMessagesToTrace& operator=(const ToolkitMessagesToTrace&) = delete;
+};
 
 // A device named with --port becomes the port number it is reached under (its comN
 // link or its own number), or kNamedDevicePort, and that number leads to it.
@@ -145,7 +161,6 @@ int Main(int argc, char** argv) {
 
   toolkit_messages = qInstallMessageHandler(on_toolkit_message);
   QApplication app(argc, argv);
-  pass_on_held_messages();
   QApplication::setApplicationName(QString::fromLatin1(tavric::kProgramName));
   QApplication::setApplicationVersion(QString::fromLatin1(tavric::kProgramVersion));
   // The installed desktop entry and icon go with the window.
@@ -164,6 +179,7 @@ int Main(int argc, char** argv) {
   const std::unique_ptr<tavric::Trace> trace =
       tavric::open_trace(options, tavric::trace_dir(env), clock, started, std::cerr);
   tavric::note_start(*trace, options, output, started);
+  const ToolkitMessagesToTrace toolkit_to_trace(*trace);
 
   if (options.report) {
     tavric::PosixFileSystem report_files;

@@ -44,16 +44,18 @@ check_summary modem 5 "v5 server by cell modem on port 5: 8 records fetched, 8 r
   --readings 8 --modem --dial-delay 0.5 --call-delay 0.1
 cell=
 
-# --quiet: nothing at all from a run that went well; a failed run still says why on
-# standard error, and prints no summary.
+# --quiet: nothing at all from a run that went well, even as cron starts it (no
+# XDG_RUNTIME_DIR, whose absence the toolkit mentions, into the trace); a failed run still
+# says why on standard error, and prints no summary.
 start_sim 6 --records clean --readings 5 --exit-after-idle 30
-timeout 120 "$dump" --unattended --quiet --port 6 --output "$out/quiet" >"$work/quiet.out" \
-  2>"$work/quiet.err"
+env -u XDG_RUNTIME_DIR timeout 120 "$dump" --unattended --quiet --port 6 --output "$out/quiet" \
+  --trace "$work/quiet-trace.txt" >"$work/quiet.out" 2>"$work/quiet.err"
 status=$?
 stop_sim
 [ "$status" -eq 0 ] || fail "quiet run: status $status"
 [ ! -s "$work/quiet.out" ] && [ ! -s "$work/quiet.err" ] ||
   fail "a quiet run that went well said: $(cat "$work/quiet.out" "$work/quiet.err")"
+grep -q 'toolkit: .*XDG_RUNTIME_DIR' "$work/quiet-trace.txt" || fail "the toolkit's note is not in the trace"
 timeout 120 "$dump" --unattended --quiet --port 6 --output "$out/quiet" >"$work/quiet-fail.out" \
   2>"$work/quiet-fail.err"
 status=$?
