@@ -1,13 +1,17 @@
 #include "posix/posix_file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace tavric {
 namespace {
@@ -140,6 +144,43 @@ int open_plain(int folder, const std::string& name, int flags, bool single,
   return fd.release();
 }
 
+// The temporary names a file written afresh passes under: "." name "." pid "-" n ".tmp".
+std::string fresh_name(const std::string& name, long pid, unsigned attempt) {
+  return "." + name + "." + std::to_string(pid) + "-" + std::to_string(attempt) + ".tmp";
+}
+
+// Removes the temporaries of `name` that a run killed between making one and renaming
+// it left behind: those of processes that no longer exist. Each is removed by its name
+// (a link is removed itself), never opened.
+void remove_stale_fresh_files(int folder, const std::string& name) {
+  // The folder's own descriptor may serve paths only: the listing opens it afresh.
+  const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = listing < 0 ? nullptr : ::fdopendir(listing);
+  if (dir == nullptr) {
+    if (listing >= 0) ::close(listing);
+    return;
+  }
+  const std::string prefix = "." + name + ".";
+  std::vector<std::string> stale;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view entry_name(entry->d_name);
+    if (entry_name.size() <= prefix.size() + 4 || entry_name.rfind(prefix, 0) != 0 ||
+        entry_name.substr(entry_name.size() - 4) != ".tmp") {
+      continue;
+    }
+    const std::string_view tag =
+        entry_name.substr(prefix.size(), entry_name.size() - prefix.size() - 4);
+    const auto dash = tag.find('-');
+    long pid = 0;
+    const char* end = tag.data() + (dash == std::string_view::npos ? tag.size() : dash);
+    const auto [p, ec] = std::from_chars(tag.data(), end, pid);
+    if (ec != std::errc() || p != end || pid <= 0 || pid == ::getpid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) stale.emplace_back(entry_name);
+  }
+  ::closedir(dir);
+  for (const std::string& s : stale) ::unlinkat(folder, s.c_str(), 0);
+}
+
 }  // namespace
 
 int PosixFileSystem::open_folder_of(const std::filesystem::path& path, std::string& name,
@@ -234,9 +275,9 @@ std::unique_ptr<TextFile> PosixFileSystem::open(const std::filesystem::path& fil
   // A file written afresh is a new file under a name no one else has taken, renamed
   // over the old name: whatever was there (a link, a file with a second name) is
   // replaced, never written into.
+  remove_stale_fresh_files(folder.get(), name);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const std::string fresh =
-        "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+    const std::string fresh = fresh_name(name, ::getpid(), attempt);
     const int fd = ::openat(folder.get(), fresh.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno == EEXIST) continue;

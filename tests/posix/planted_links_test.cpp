@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "posix/posix_file_system.h"
 #include "readings/kept_lines.h"
 #include "readings/output_files.h"
 #include "readings/output_folder.h"
@@ -82,6 +83,30 @@ TEST(PlantedLinks, NoFileIsWrittenThroughALinkPlantedUnderAnyName) {
   EXPECT_EQ(run_with_link(page, true).status, kExitCompleted);
   EXPECT_EQ(run_with_link(probe, false).status, kExitOutputFailed);
   EXPECT_EQ(run_with_link(probe, true, true).status, kExitOutputFailed);
+}
+
+// A temporary left by a run killed between making it and renaming it is removed by its
+// name, never opened, even as a link; one of a process still running is left alone.
+TEST(PlantedLinks, StaleTemporariesOfEndedRunsAreRemovedNeverOpened) {
+  testhost::TestHost host;
+  const fs::path victim = host.output_dir.string() + "-victim";
+  std::ofstream(victim, std::ios::binary) << kVictimText;
+  const fs::path stale = host.output_dir / ".Dump00.csv.999999999-0.tmp";
+  const fs::path running =
+      host.output_dir / (".Dump00.csv." + std::to_string(::getppid()) + "-0.tmp");
+  fs::create_symlink(victim, stale);
+  std::ofstream(running, std::ios::binary) << "";
+  PosixFileSystem files;
+  std::error_code error;
+  auto out = files.open(host.output_dir / "Dump00.csv", OpenMode::Replace, error);
+  ASSERT_TRUE(out) << error.message();
+  EXPECT_FALSE(out->write("new\r\n"));
+  EXPECT_FALSE(out->close());
+  EXPECT_FALSE(fs::exists(fs::symlink_status(stale)));
+  EXPECT_TRUE(fs::exists(running));
+  EXPECT_EQ(content(victim), kVictimText);
+  EXPECT_EQ(content(host.output_dir / "Dump00.csv"), "new\r\n");
+  fs::remove(victim);
 }
 
 // The dump folder itself planted as a link to a folder elsewhere: nothing lands there.
