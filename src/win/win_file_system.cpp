@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
+#include <vector>
 
 #include "win/win_error.h"
 
@@ -271,6 +273,36 @@ std::error_code WinFileSystem::rename(const std::filesystem::path& from,
   return {};
 }
 
+void WinFileSystem::remove_stale_fresh_files(const std::filesystem::path& file) {
+  const std::wstring prefix = L"." + file.filename().wstring() + L".";
+  WIN32_FIND_DATAW found{};
+  const HANDLE search =
+      ::FindFirstFileW((file.parent_path() / (prefix + L"*.tmp")).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  std::vector<std::filesystem::path> stale;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::wstring tag = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    const std::size_t dash = tag.find(L'-');
+    if (dash == 0 || dash == std::wstring::npos || tag.find_first_not_of(L"0123456789") != dash) {
+      continue;
+    }
+    const unsigned long pid = std::wcstoul(tag.substr(0, dash).c_str(), nullptr, 10);
+    if (pid == 0 || pid == ::GetCurrentProcessId()) continue;
+    // A process that no longer runs cannot be opened; its temporaries are stale.
+    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process != nullptr) {
+      ::CloseHandle(process);
+    } else if (::GetLastError() == ERROR_INVALID_PARAMETER) {
+      stale.push_back(file.parent_path() / name);
+    }
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  // Removed by name, never opened; a link among them is left where it is.
+  for (const std::filesystem::path& s : stale) remove(s);
+}
+
 std::unique_ptr<TextFile> WinFileSystem::open(const std::filesystem::path& file, OpenMode mode,
                                               std::error_code& error) {
   if ((error = linked_folder(file))) return nullptr;
@@ -288,6 +320,7 @@ std::unique_ptr<TextFile> WinFileSystem::open(const std::filesystem::path& file,
   // A file written afresh is a new file under a name no one else has taken, renamed
   // over the old name: whatever was there (a link, a file with a second name) is
   // replaced, never written into.
+  remove_stale_fresh_files(file);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     std::filesystem::path fresh = file.parent_path() / (L"." + file.filename().wstring() + L"." +
                                                         std::to_wstring(::GetCurrentProcessId()) +

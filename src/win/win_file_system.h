@@ -30,6 +30,10 @@ class WinFileSystem : public FileSystem {
                                      std::error_code& error) override;
 
  private:
+  // Removes the temporaries of `file` left by runs that were killed between making one
+  // and renaming it: those of processes that no longer run.
+  void remove_stale_fresh_files(const std::filesystem::path& file);
+
   // The error for `path` when the folder that holds it is one this program makes and a
   // link now stands in its place.
   std::error_code linked_folder(const std::filesystem::path& path) const;

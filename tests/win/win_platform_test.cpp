@@ -75,6 +75,19 @@ TEST_F(WinFiles, LinesGoOutWholeAppendKeepsAndRenameReplaces) {
   EXPECT_EQ(files.create_directory(dir), std::errc::file_exists);
 }
 
+// A temporary left by a run killed between making it and renaming it is removed when
+// its name is next written afresh; one of a process still running is left alone.
+TEST_F(WinFiles, StaleTemporariesOfEndedRunsAreRemoved) {
+  const fs::path stale = dir / ".Dump00.csv.4000000000-0.tmp";
+  const fs::path running =
+      dir / (L".Dump00.csv." + std::to_wstring(::GetCurrentProcessId()) + L"-7.tmp");
+  std::error_code e;
+  for (const fs::path& p : {stale, running}) ASSERT_TRUE(files.open(p, OpenMode::Append, e)) << p;
+  ASSERT_TRUE(files.open(dir / "Dump00.csv", OpenMode::Replace, e)) << e.message();
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(running));
+}
+
 TEST_F(WinFiles, TheFolderLockIsExclusiveUntilLetGo) {
   const fs::path lock = dir / "Tavric Download.lock";
   std::error_code e;
