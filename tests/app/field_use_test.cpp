@@ -160,12 +160,7 @@ TEST(FieldUse, NoReadingAppendedTwice) {
     EXPECT_EQ(first.probe_lines().size(), 1U + 5);
 
     Launch second;  // on the first one's files
-    for (const auto& entry : fs::recursive_directory_iterator(first.host.output_dir)) {
-      const fs::path to =
-          second.host.output_dir / entry.path().lexically_relative(first.host.output_dir);
-      if (entry.is_directory()) fs::create_directories(to);
-      if (entry.is_regular_file()) fs::copy_file(entry.path(), to);
-    }
+    testhost::copy_tree(first.host.output_dir, second.host.output_dir);
     auto again = v5_with(12);
     sim::V5Server whole(again);
     second.host.line.attach(1, whole);

@@ -22,7 +22,7 @@ struct Notes : RunLog {
   std::vector<std::string> lines;
 };
 
-std::string path_of(const Launch& l, const std::string& relative) {
+std::string path_of(const Launch& l, const std::filesystem::path& relative) {
   return path_text(l.host.output_dir / relative);
 }
 
@@ -49,7 +49,7 @@ TEST(RunSummary, AWholeRunNamesServerCountsStoreClockAndFiles) {
             "v5 server direct on port 1: 12 records fetched, 12 readings written; store cleared; "
             "server clock set (it was 3 h behind); low batteries: none");
   EXPECT_EQ(l.session.RunSummary[1],
-            "dump file: " + path_of(l, "Tavric Dumps/Dump00.csv") +
+            "dump file: " + path_of(l, std::filesystem::path("Tavric Dumps") / "Dump00.csv") +
                 "; probe data file: " + path_of(l, "Tavric Probe Data.csv") +
                 "; chart page: " + path_of(l, "Tavric Probe Data.html"));
   // The trace has it too, after everything else the run noted.

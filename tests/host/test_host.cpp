@@ -422,6 +422,15 @@ std::filesystem::path make_temp_dir() {
 
 }  // namespace
 
+void copy_tree(const std::filesystem::path& from, const std::filesystem::path& to) {
+  namespace fs = std::filesystem;
+  for (const auto& entry : fs::recursive_directory_iterator(from)) {
+    const fs::path target = to / entry.path().lexically_relative(from);
+    if (entry.is_directory()) fs::create_directories(target);
+    if (entry.is_regular_file()) fs::copy_file(entry.path(), target);
+  }
+}
+
 std::string TestDigest::sha256_hex(std::string_view data) const {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string out;

@@ -269,6 +269,10 @@ class FaultyFileSystem : public NativeFileSystem {
   std::vector<Fault> faults_;
 };
 
+// Copies the files and folders under `from` into `to`, file by file (as every system,
+// Wine included, can), for a run on an earlier run's files.
+void copy_tree(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // A stand-in for the system's SHA-256: 64 hex digits that depend on every byte, enough
 // for tests of what is kept by digest (the real digests have tests of their own).
 class TestDigest : public Digest {

@@ -54,14 +54,16 @@ TEST(KeptLines, ADamagedRecordIsSaidAndStillNoLineIsAppendedTwice) {
       [](const fs::path& r) {
         std::ofstream(r, std::ios::app) << std::string(2 << 20, '#') << "\n";
       },
+#ifndef _WIN32                 // Wine makes no symbolic links
       [](const fs::path& r) {  // a link in its place is not read
         fs::rename(r, r.string() + ".elsewhere");
         fs::create_symlink(r.string() + ".elsewhere", r);
       },
+#endif
   };
   for (std::size_t i = 0; i < damage.size(); ++i) {
     Launch second;  // on the first one's files
-    fs::copy(first.host.output_dir, second.host.output_dir, fs::copy_options::recursive);
+    testhost::copy_tree(first.host.output_dir, second.host.output_dir);
     damage[i](second.host.output_dir / kKeptLinesFile);
     NoteLog log;
     second.host.platform.log = &log;
