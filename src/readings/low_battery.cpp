@@ -17,7 +17,7 @@ int listed_count(const Session& s) {
 }  // namespace
 
 void AddLowVolts(Session& s, std::int32_t ProbeID, float Vlt) {
-  if (Vlt < 2.2F) return;  // below the lowest battery code: not a battery reading
+  if (Vlt < kLowestBatteryVolts) return;
   const int count = listed_count(s);
   for (int i = 0; i < count; ++i) {
     if (s.LowVoltProbe[i] == ProbeID) {

@@ -1,5 +1,6 @@
 #include "readings/record_text.h"
 
+#include "readings/low_battery.h"
 #include "readings/number_format.h"
 
 namespace tavric {
@@ -66,7 +67,7 @@ RecordLines LinesFor(const RecordResult& result) {
       out.dump = DumpLine(result.reading);
       out.probe = ProbeLine(result.reading);
       out.Volts = result.reading.Volts;
-      out.low_battery = result.reading.Volts < 3.4F;
+      out.low_battery = result.reading.Volts < kLowBatteryVolts;
       break;
     case RecordVerdict::CrcError:
       out.dump = CrcErrorLine(result.ProbeID);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "readings/low_battery.h"
 #include "report/chart_data.h"
 #include "report/field_scan.h"
 #include "report/probe_health.h"
@@ -270,6 +271,9 @@ TEST(LowBatteryList, AsTheRunsMessage) {
   for (int probe = 100; probe < 300; ++probe) list.add(probe, 250);
   EXPECT_EQ(list.units().size(), 100U);  // the run names its first 100 units only
   EXPECT_EQ(LowBatteryList().text(), "");
+  // The page judges by the run's own lines, which live apart from it.
+  EXPECT_EQ(rules::kLowVolts, static_cast<Hundredths>(kLowBatteryVolts * 100 + 0.5F));
+  EXPECT_EQ(rules::kLowestBattery, static_cast<Hundredths>(kLowestBatteryVolts * 100 + 0.5F));
 }
 
 TEST(IntervalWatch, MedianAndLongSpacings) {
