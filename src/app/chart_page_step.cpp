@@ -38,20 +38,21 @@ report::ChartPageOutcome timed_write(FileSystem& files, const fs::path& output_d
 
 }  // namespace
 
-std::optional<std::uintmax_t> ProbeDataSize(Session& s) {
-  const fs::path file = s.p.output_dir / kProbeDataFile;
-  if (!s.p.files.is_regular_file(file)) return std::nullopt;
+std::optional<std::uintmax_t> ProbeDataSize(FileSystem& files, const fs::path& output_dir) {
+  const fs::path file = output_dir / kProbeDataFile;
+  if (!files.is_regular_file(file)) return std::nullopt;
   std::error_code error;
-  const std::uintmax_t size = s.p.files.file_size(file, error);
+  const std::uintmax_t size = files.file_size(file, error);
   return error ? std::nullopt : std::optional(size);
 }
 
-void WriteChartPageAfterRun(Session& s, std::optional<std::uintmax_t> size_before) {
-  const std::optional<std::uintmax_t> size_after = ProbeDataSize(s);
+void WriteChartPageAfterRun(Platform& p, Feedback& feedback,
+                            std::optional<std::uintmax_t> size_before) {
+  const std::optional<std::uintmax_t> size_after = ProbeDataSize(p.files, p.output_dir);
   if (!size_after || *size_after <= size_before.value_or(0)) return;  // no reading added
   const report::ChartPageOutcome outcome =
-      timed_write(s.p.files, s.p.output_dir, s.p.clock, s.p.log, s.p.clock.local_now());
-  if (!outcome.failure.empty()) ShowEvent(s, "Chart page not written: " + outcome.failure);
+      timed_write(p.files, p.output_dir, p.clock, p.log, p.clock.local_now());
+  if (!outcome.failure.empty()) feedback.ShowEvent("Chart page not written: " + outcome.failure);
 }
 
 int WriteChartPageNow(FileSystem& files, const fs::path& output_dir, const Clock& clock,

@@ -9,7 +9,6 @@
 #include "platform/run_control.h"
 #include "protocol/status.h"
 #include "session/exit_status.h"
-#include "session/feedback.h"
 
 namespace tavric {
 namespace {
@@ -19,34 +18,55 @@ constexpr const char* kNoCommsPrompt =
     "Make sure the server is plugged in and is switched on. Also make sure that the correct "
     "serial port number is specified.";
 
+// The legacy status request: on an answer the status holds the server's clock and
+// its count of new data blocks, without one they are cleared.
+bool take_legacy_status(DownloadRun& run) {
+  const std::optional<ServerStatus> status = GetStatus(run.line);
+  const ServerStatus none;
+  run.status.NewReadings = (status ? *status : none).NewReadings;
+  run.status.LoggerDate = (status ? *status : none).LoggerDate;
+  run.status.LoggerClockOffset = (status ? *status : none).LoggerClockOffset;
+  run.link.NoComms = !status;
+  return status.has_value();
+}
+
+// A v5 status, from the status request or through a modem call.
+bool take_v5_status(DownloadRun& run, const std::optional<ServerStatus>& status) {
+  if (status) run.status = *status;
+  run.link.NoComms = !status;
+  return status.has_value();
+}
+
 }  // namespace
 
-bool ConnectionLoop(Session& s) {
+bool ConnectionLoop(DownloadRun& run) {
+  Platform& p = run.p;
   bool legacy = false;
-  while (s.NoComms) {
-    s.p.window.yield();
-    NextDumpImg(s);
-    OpenPort(s);
-    GetStatus(s);
-    if (s.NoComms) {
-      v5GetStatus(s);
-    } else {
+  while (run.link.NoComms) {
+    run.feedback.yield();
+    run.feedback.NextDumpImg();
+    OpenPort(p.port, run.feedback, p.dialogs, p.settings, run.PortNumber);
+    if (take_legacy_status(run)) {
       legacy = true;
+      break;
     }
-    if (!s.NoComms) break;
+    if (take_v5_status(run, v5GetStatus(run.line, run.status.LoggerClockOffset))) break;
     // A run through a modem puts on the line the two status requests at 9600 and then
     // the modem dialogue, nothing else. Only when no modem answers either is a legacy
     // server looked for where a download cut short may have left it.
-    if (ConnectThroughModem(s)) break;
-    if (RecoverStrandedServer(s)) {
-      GetStatus(s);
-      legacy = !s.NoComms;
-      if (!s.NoComms) break;
+    if (const auto status = run.modem.ConnectThroughModem(run.status.LoggerClockOffset)) {
+      take_v5_status(run, status);
+      break;
     }
-    s.PortNumber = prompt_number16(
-        s.p.dialogs.prompt("No Comms", kNoCommsPrompt, std::to_string(s.PortNumber)));
-    if (s.PortNumber == 0) throw ProgramEnd{kExitNoComms};
-    s.p.settings.set("Port", std::to_string(s.PortNumber));
+    if (RecoverStrandedServer(run.line) && take_legacy_status(run)) {
+      legacy = true;
+      break;
+    }
+    run.link.NoComms = true;
+    run.PortNumber = prompt_number16(
+        p.dialogs.prompt("No Comms", kNoCommsPrompt, std::to_string(run.PortNumber)));
+    if (run.PortNumber == 0) throw ProgramEnd{kExitNoComms};
+    p.settings.set("Port", std::to_string(run.PortNumber));
   }
   return legacy;
 }

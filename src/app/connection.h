@@ -1,12 +1,13 @@
 #pragma once
 
-#include "session/session.h"
+#include "app/download_run.h"
 
 namespace tavric {
 
-// Finds the server on the port, directly or through a cell modem, asking the user for
-// another port for as long as none answers. Returns true for a legacy server. Ends the
-// program (ProgramEnd) when the user names no port or the modem dialogue fails.
-bool ConnectionLoop(Session& s);
+// Opens the port and finds the server, directly or through a cell modem, asking the
+// user for another port for as long as none answers. Gives whether the server speaks
+// the legacy protocol; its status is then in `run.status`. Throws ProgramEnd when the
+// user gives up.
+bool ConnectionLoop(DownloadRun& run);
 
 }  // namespace tavric

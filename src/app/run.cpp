@@ -7,61 +7,61 @@
 #include "app/stages.h"
 #include "link/modem.h"
 #include "platform/run_control.h"
-#include "readings/output_files.h"
 #include "readings/output_folder.h"
 #include "session/exit_status.h"
-#include "session/feedback.h"
 
 namespace tavric {
 namespace {
 
-void CloseEverything(Session& s) {
-  if (s.DumpFile || s.ProbeFile) CloseOutputFiles(s);
-  s.p.port.close();
+void CloseEverything(DownloadRun& run) {
+  if (run.output.any_open()) run.output.CloseOutputFiles();
+  run.p.port.close();
 }
 
-int WindUp(Session& s, bool legacy, std::optional<std::uintmax_t> probe_data_before) {
-  if (s.ModemConnected == 1) ModemDisconnect(s);
-  CloseEverything(s);
-  WriteChartPageAfterRun(s, probe_data_before);
-  if (s.NoComms) {
-    s.p.dialogs.message("NO COMMS",
-                        "The data download could not be completed. The communications to the "
-                        "server has been lost.");
+int WindUp(DownloadRun& run, bool legacy, std::optional<std::uintmax_t> probe_data_before) {
+  Platform& p = run.p;
+  const bool& NoComms = run.link.NoComms;
+  if (run.line.ModemConnected == 1) run.modem.ModemDisconnect();
+  CloseEverything(run);
+  WriteChartPageAfterRun(p, run.feedback, probe_data_before);
+  if (NoComms) {
+    p.dialogs.message("NO COMMS",
+                      "The data download could not be completed. The communications to the "
+                      "server has been lost.");
   }
-  if (s.LowVoltCount > 0) ShowLowBatteryReport(s);
+  if (run.low_batteries.LowVoltCount() > 0) run.low_batteries.ShowLowBatteryReport(p.dialogs);
   // The link held and the files are sound, yet readings stayed behind: say so, or a
   // scheduled collection would never learn of them.
-  const bool kept = !s.NoComms && s.OutputFault.empty() && s.ReadingsMissing;
-  if (kept && s.MissingCount > 0) {
-    s.p.dialogs.message("Readings Kept", KeptText(s, legacy));
+  const bool written = run.output.OutputFault().empty();
+  const bool kept = !NoComms && written && run.missing.ReadingsMissing;
+  if (kept && run.missing.MissingCount > 0) {
+    p.dialogs.message("Readings Kept", KeptText(run.missing, legacy));
   }
-  s.p.settings.set("Speed", SpeedSetting(s));
-  CloseEverything(s);
-  if (s.NoComms) return kExitNoComms;
-  if (!s.OutputFault.empty()) return kExitOutputFailed;
+  p.settings.set("Speed", SpeedSetting(p.window));
+  CloseEverything(run);
+  if (NoComms) return kExitNoComms;
+  if (!written) return kExitOutputFailed;
   if (kept) return kExitReadingsKept;
   return kExitCompleted;
 }
 
 }  // namespace
 
-std::optional<int> tmr_Timer(Session& s) {
-  if (s.Busy) return std::nullopt;
-  s.Busy = true;
-  s.p.window.stop_timer();
-  s.LowVoltCount = 0;
-  s.NoComms = true;
+std::optional<int> tmr_Timer(DownloadRun& run) {
+  if (run.Busy) return std::nullopt;
+  run.Busy = true;
+  run.p.window.stop_timer();
+  run.link.NoComms = true;
   RunFacts facts;
   const int status = [&]() -> int {
     try {
-      TakeOutputFolder(s);
-      facts.probe_data_before = ProbeDataSize(s);
-      facts.legacy = ConnectionLoop(s);
+      run.output.hold_folder(TakeOutputFolder(run.p, run.feedback));
+      facts.probe_data_before = ProbeDataSize(run.p.files, run.p.output_dir);
+      facts.legacy = ConnectionLoop(run);
       facts.connected = true;
-      facts.by_modem = s.ModemConnected == 1;
-      RunStages(s, facts.legacy);
-      return WindUp(s, facts.legacy, facts.probe_data_before);
+      facts.by_modem = run.line.ModemConnected == 1;
+      RunStages(run, facts.legacy);
+      return WindUp(run, facts.legacy, facts.probe_data_before);
     } catch (const ProgramEnd& end) {
       return end.status;
     } catch (const WindowClosed&) {
@@ -70,8 +70,8 @@ std::optional<int> tmr_Timer(Session& s) {
   }();
   // Summed up while the output folder is still this run's, so that the files it names
   // are as this run left them.
-  NoteRunSummary(s, facts, status);
-  s.FolderLock.reset();
+  NoteRunSummary(run, facts, status);
+  run.output.release_folder();
   return status;
 }
 

@@ -41,11 +41,11 @@ std::string duration_text(std::int64_t seconds) {
   return text;
 }
 
-std::string server_text(const Session& s, const RunFacts& facts, int status) {
+std::string server_text(const DownloadRun& run, const RunFacts& facts, int status) {
   // A run that ends at the port prompt has taken the empty answer as port 0; the
   // setting still holds the last port tried.
   const std::string number =
-      s.PortNumber != 0 ? std::to_string(s.PortNumber) : s.p.settings.get("Port", "0");
+      run.PortNumber != 0 ? std::to_string(run.PortNumber) : run.p.settings.get("Port", "0");
   const std::string port = "port " + number;
   // A port answered away to 0 names none.
   const std::string on_port = number == "0" ? "" : " (" + port + ")";
@@ -58,22 +58,24 @@ std::string server_text(const Session& s, const RunFacts& facts, int status) {
          (facts.by_modem ? "by cell modem on " : "direct on ") + port;
 }
 
-std::string store_text(const Session& s, const RunFacts& facts, int status, bool legacy) {
+std::string store_text(const DownloadRun& run, const RunFacts& facts, int status, bool legacy) {
   if (!facts.connected) return "store untouched";
   if (status == kExitCompleted) return "store cleared";
-  if (s.NoComms) return "store kept: the link to the server was lost";
-  if (!s.OutputFault.empty()) return "store kept: cannot write " + s.OutputFault;
-  if (s.ReadingsMissing) return "store kept: " + MissingText(s, legacy);
+  if (run.link.NoComms) return "store kept: the link to the server was lost";
+  const std::string& fault = run.output.OutputFault();
+  if (!fault.empty()) return "store kept: cannot write " + fault;
+  if (run.missing.ReadingsMissing) return "store kept: " + MissingText(run.missing, legacy);
   return "store kept: the run was ended before it was cleared";
 }
 
-std::string clock_text(const Session& s, const RunFacts& facts, int status) {
+std::string clock_text(const DownloadRun& run, const RunFacts& facts, int status) {
   // The clock is set before the store is cleared, while the link holds.
   const bool set =
-      facts.connected && !s.NoComms &&
+      facts.connected && !run.link.NoComms &&
       (status == kExitCompleted || status == kExitOutputFailed || status == kExitReadingsKept);
   if (!set) return "server clock not set";
-  const std::int64_t offset = std::llround(static_cast<double>(s.LoggerClockOffset) * 86400.0);
+  const std::int64_t offset =
+      std::llround(static_cast<double>(run.status.LoggerClockOffset) * 86400.0);
   if (offset == 0) return "server clock set (it was right)";
   return "server clock set (it was " + duration_text(offset > 0 ? offset : -offset) +
          (offset > 0 ? " behind)" : " ahead)");
@@ -81,46 +83,48 @@ std::string clock_text(const Session& s, const RunFacts& facts, int status) {
 
 }  // namespace
 
-std::vector<std::string> SummariseRun(Session& s, const RunFacts& facts, int status) {
-  const fs::path dump = s.p.output_dir / kDumpFolder / "Dump00.csv";
-  const fs::path probe_data = s.p.output_dir / kProbeDataFile;
-  const fs::path chart = s.p.output_dir / report::kChartPageFile;
+std::vector<std::string> SummariseRun(const DownloadRun& run, const RunFacts& facts, int status) {
+  FileSystem& files = run.p.files;
+  const fs::path& dir = run.p.output_dir;
+  const fs::path dump = dir / kDumpFolder / "Dump00.csv";
+  const fs::path probe_data = dir / kProbeDataFile;
+  const fs::path chart = dir / report::kChartPageFile;
   // Only a run that had readings to fetch starts a dump; the probe data file grows by
   // the readings it wrote.
-  const bool dumped = facts.connected && s.NewReadings > 0 && s.p.files.is_regular_file(dump);
+  const bool dumped = facts.connected && run.status.NewReadings > 0 && files.is_regular_file(dump);
   const std::int64_t fetched =
-      dumped ? std::max<std::int64_t>(lines_from(s.p.files, dump, 0) - 1, 0) : 0;
+      dumped ? std::max<std::int64_t>(lines_from(files, dump, 0) - 1, 0) : 0;
   std::error_code error;
   const std::uintmax_t size_after =
-      s.p.files.is_regular_file(probe_data) ? s.p.files.file_size(probe_data, error) : 0;
+      files.is_regular_file(probe_data) ? files.file_size(probe_data, error) : 0;
   const std::uintmax_t size_before = facts.probe_data_before.value_or(0);
   const bool grew = !error && size_after > size_before;
-  std::int64_t written = grew ? lines_from(s.p.files, probe_data, size_before) : 0;
+  std::int64_t written = grew ? lines_from(files, probe_data, size_before) : 0;
   // A new probe data file starts with its header.
   if (grew && !facts.probe_data_before && written > 0) --written;
 
   // The units of the low-battery message, without its first line.
-  std::string low = LowBatteryText(s);
+  std::string low = run.low_batteries.LowBatteryText();
   low.erase(0, low.find('\r') == std::string::npos ? low.size() : low.find('\r') + 1);
-  std::string first = server_text(s, facts, status);
+  std::string first = server_text(run, facts, status);
   if (facts.connected) {
     first += ": " + std::to_string(fetched) + " records fetched, " + std::to_string(written) +
-             " readings written; " + store_text(s, facts, status, facts.legacy) + "; " +
-             clock_text(s, facts, status) + "; low batteries: " + (low.empty() ? "none" : low);
+             " readings written; " + store_text(run, facts, status, facts.legacy) + "; " +
+             clock_text(run, facts, status) + "; low batteries: " + (low.empty() ? "none" : low);
   } else {
-    first += "; " + store_text(s, facts, status, facts.legacy);
+    first += "; " + store_text(run, facts, status, facts.legacy);
   }
   std::string second =
       "dump file: " + (dumped ? path_text(dump) : std::string("none")) +
       "; probe data file: " + (grew ? path_text(probe_data) : "not added to") +
-      "; chart page: " + (grew && s.p.files.is_regular_file(chart) ? path_text(chart) : "none");
+      "; chart page: " + (grew && files.is_regular_file(chart) ? path_text(chart) : "none");
   return {first, second};
 }
 
-void NoteRunSummary(Session& s, const RunFacts& facts, int status) {
-  s.RunSummary = SummariseRun(s, facts, status);
-  for (const std::string& line : s.RunSummary) log_note(s.p.log, "summary: " + line);
-  log_flush(s.p.log);
+void NoteRunSummary(DownloadRun& run, const RunFacts& facts, int status) {
+  run.RunSummary = SummariseRun(run, facts, status);
+  for (const std::string& line : run.RunSummary) log_note(run.p.log, "summary: " + line);
+  log_flush(run.p.log);
 }
 
 void PrintRunSummary(const std::vector<std::string>& lines, std::ostream& out) {

@@ -29,7 +29,7 @@ std::string duration_text(std::int64_t seconds) {
   return text;
 }
 
-std::string clock_text(const Session& s) {
+std::string clock_text(const ServerStatus& s) {
   // A v5 server whose clock is not valid leaves the date at the start of its count.
   if (s.LoggerDate == LocalDateTime{}) return "not set";
   const std::int64_t offset = std::llround(static_cast<double>(s.LoggerClockOffset) * 86400.0);
@@ -39,11 +39,12 @@ std::string clock_text(const Session& s) {
          (offset > 0 ? " behind" : " ahead of") + " this computer's clock";
 }
 
-std::vector<std::string> status_lines(Session& s, bool legacy) {
+std::vector<std::string> status_lines(DownloadRun& run, bool legacy) {
+  const ServerStatus& s = run.status;
   std::vector<std::string> lines;
-  std::string where = "on com" + std::to_string(s.PortNumber);
-  if (s.ModemConnected == 1) {
-    where += ", through the cell modem calling " + s.p.settings.get("Cell", "");
+  std::string where = "on com" + std::to_string(run.PortNumber);
+  if (run.line.ModemConnected == 1) {
+    where += ", through the cell modem calling " + run.p.settings.get("Cell", "");
   }
   lines.push_back(std::string("server: ") + (legacy ? "legacy" : "v5") + ", " + where);
   if (legacy) {
@@ -56,29 +57,30 @@ std::vector<std::string> status_lines(Session& s, bool legacy) {
                     std::to_string(s.WritePointer));
   }
   lines.push_back("server clock: " + clock_text(s));
-  lines.push_back("line speed: " + s.p.port.settings());
+  lines.push_back("line speed: " + run.p.port.settings());
   return lines;
 }
 
 }  // namespace
 
-std::optional<int> StatusCheck(Session& s, std::ostream& out) {
-  if (s.Busy) return std::nullopt;
-  s.Busy = true;
-  s.p.window.stop_timer();
-  s.NoComms = true;
+std::optional<int> StatusCheck(DownloadRun& run, std::ostream& out) {
+  Platform& p = run.p;
+  if (run.Busy) return std::nullopt;
+  run.Busy = true;
+  p.window.stop_timer();
+  run.link.NoComms = true;
   try {
-    const bool legacy = ConnectionLoop(s);
-    for (const std::string& line : status_lines(s, legacy)) {
+    const bool legacy = ConnectionLoop(run);
+    for (const std::string& line : status_lines(run, legacy)) {
       out << line << "\n";
-      if (s.p.log) s.p.log->note("status check: " + line);
+      if (p.log) p.log->note("status check: " + line);
     }
     out.flush();
-    if (s.ModemConnected == 1) ModemDisconnect(s);
-    s.p.port.close();
+    if (run.line.ModemConnected == 1) run.modem.ModemDisconnect();
+    p.port.close();
     return kExitCompleted;
   } catch (const ProgramEnd& end) {
-    s.p.port.close();
+    p.port.close();
     return end.status;
   } catch (const WindowClosed&) {
     return kExitClosed;

@@ -3,7 +3,7 @@
 #include <optional>
 #include <ostream>
 
-#include "session/session.h"
+#include "app/download_run.h"
 
 namespace tavric {
 
@@ -13,6 +13,6 @@ namespace tavric {
 // and ends. Nothing is fetched, no clock set, nothing cleared and no output file
 // touched. Returns the exit status (0 when the server answered), or nothing when the
 // check is already in progress.
-std::optional<int> StatusCheck(Session& s, std::ostream& out);
+std::optional<int> StatusCheck(DownloadRun& run, std::ostream& out);
 
 }  // namespace tavric

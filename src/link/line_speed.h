@@ -2,19 +2,22 @@
 
 #include <cstdint>
 
-#include "session/session.h"
+#include "protocol/line.h"
+#include "session/run_state.h"
 
 namespace tavric {
 
-// With "Hi" selected, moves a legacy server and the port to 56000 bit/s (Baud 1); with
-// "Lo" it does nothing. Any other value brings both back to 9600 bit/s after a Baud 1
-// that went ahead, whatever the option shows by then.
-void SetBaudrate(Session& s, std::int16_t Baud);
+// With "Hi" selected (`speed_hi`), moves a legacy server and the port to 56000 bit/s
+// (Baud 1); with "Lo" it does nothing. Any other value brings both back to 9600 bit/s
+// after a Baud 1 that went ahead, whatever the option shows by then. Whenever it asks
+// the server, NoComms takes the outcome.
+void SetBaudrate(Line& line, LinkState& link, bool speed_hi, std::int16_t Baud);
 
 // A legacy "Hi" download cut short (a closed window, a kill, a power cut) leaves the
 // server at 56000 bit/s, where no request at 9600 reaches it. When nothing answered at
 // 9600, asks once at 56000; a server that answers there is told to go back to 9600, the
-// port follows, and true is given: the run then goes on as usual.
-bool RecoverStrandedServer(Session& s);
+// port follows, and true is given: the run then goes on as usual, its next status
+// request deciding whether the link holds.
+bool RecoverStrandedServer(Line& line);
 
 }  // namespace tavric

@@ -20,9 +20,9 @@ std::string upper(std::string text) {
   return text;
 }
 
-void send_text(Session& s, const std::string& text) {
+void send_text(Line& line, const std::string& text) {
   const Bytes bytes(text.begin(), text.end());
-  s.p.port.output(bytes);
+  line.port.output(bytes);
 }
 
 // Counts characters, not bytes, so that a PIN typed with any keyboard is measured right.
@@ -42,22 +42,24 @@ constexpr const char* kPinRefusedBeforeText =
   throw ProgramEnd{kExitModemFailed};
 }
 
-bool collect_modem_reply(Session& s, float tmr) {
-  const MonoTime start = s.p.clock.monotonic();
+}  // namespace
+
+bool Modem::collect_modem_reply(float tmr) {
+  const MonoTime start = line_.clock.monotonic();
   const MonoTime deadline = start + seconds_f(tmr);
-  SetLed(s, 0, "N");
-  s.ModemReply.clear();
+  line_.feedback.SetLed(0, "N");
+  ModemReply_.clear();
   std::string reply;
-  while (s.p.clock.monotonic() < deadline) {
+  while (line_.clock.monotonic() < deadline) {
     // Every text that ends the wait is at least two characters long: a lone byte (the
     // first of a reply line) is left to wait for its company.
-    s.p.port.wait_for_input(deadline, WindowEvents::Process, 2);
-    if (s.p.port.in_buffer_count() == 0) continue;
-    SetLed(s, 1, "G");
-    const Bytes chunk = s.p.port.input();
+    line_.port.wait_for_input(deadline, WindowEvents::Process, 2);
+    if (line_.port.in_buffer_count() == 0) continue;
+    line_.feedback.SetLed(1, "G");
+    const Bytes chunk = line_.port.input();
     reply.append(chunk.begin(), chunk.end());
-    s.ModemReply = reply;
-    if (reply.find(s.ModemExpect) != std::string::npos) return true;
+    ModemReply_ = reply;
+    if (reply.find(ModemExpect_) != std::string::npos) return true;
     const std::string up = upper(reply);
     if (up.find("ERROR") != std::string::npos) return false;
     if (up.find("BUSY") != std::string::npos) return false;
@@ -66,103 +68,100 @@ bool collect_modem_reply(Session& s, float tmr) {
   return false;
 }
 
-}  // namespace
-
-bool WaitModemComms(Session& s, float tmr) {
-  const bool came = collect_modem_reply(s, tmr);
-  log_flush(s.p.log);  // the modem's answer, whichever way the wait ended
+bool Modem::WaitModemComms(float tmr) {
+  const bool came = collect_modem_reply(tmr);
+  log_flush(line_.log);  // the modem's answer, whichever way the wait ended
   return came;
 }
 
-bool ModemComms(Session& s, const std::string& cmd) {
-  s.ModemExpect = "OK";
-  SetLed(s, 0, "G");
-  SetLed(s, 1, "R");
+bool Modem::ModemComms(const std::string& cmd) {
+  ModemExpect_ = "OK";
+  line_.feedback.SetLed(0, "G");
+  line_.feedback.SetLed(1, "R");
   // Every wrong PIN sent uses up one of the SIM's tries: a PIN is sent again only
   // when the modem said nothing at all.
   const bool is_pin = cmd.rfind("AT+CPIN=", 0) == 0;
   for (int attempt = 0; attempt < 3; ++attempt) {
-    send_text(s, cmd == "+++" ? cmd : cmd + "\r");
-    if (WaitModemComms(s, 1.0F)) {
-      SetLed(s, 1, "N");
+    send_text(line_, cmd == "+++" ? cmd : cmd + "\r");
+    if (WaitModemComms(1.0F)) {
+      line_.feedback.SetLed(1, "N");
       return true;
     }
-    if (is_pin && !s.ModemReply.empty()) return false;
+    if (is_pin && !ModemReply_.empty()) return false;
   }
   return false;
 }
 
-void ModemDisconnect(Session& s) {
-  ShowEvent(s, "Disconnecting modem ...");
-  ModemComms(s, "+++");
-  ModemComms(s, "ATH");
-  ShowEvent(s, "Modem disconnected ...");
-  s.p.port.close();
-  s.ModemConnected = 0;
+void Modem::ModemDisconnect() {
+  line_.feedback.ShowEvent("Disconnecting modem ...");
+  ModemComms("+++");
+  ModemComms("ATH");
+  line_.feedback.ShowEvent("Modem disconnected ...");
+  line_.port.close();
+  line_.ModemConnected = 0;
 }
 
-bool ConnectThroughModem(Session& s) {
-  if (!ModemComms(s, "ATE0")) return false;
-  ShowEvent(s, "Detected cell modem ...");
+std::optional<ServerStatus> Modem::ConnectThroughModem(float previous_offset) {
+  if (!ModemComms("ATE0")) return std::nullopt;
+  line_.feedback.ShowEvent("Detected cell modem ...");
 
-  s.ModemExpect = "READY";
-  SetLed(s, 0, "G");
-  send_text(s, "AT+CPIN?\r");
-  if (!WaitModemComms(s, 1.0F)) {
+  ModemExpect_ = "READY";
+  line_.feedback.SetLed(0, "G");
+  send_text(line_, "AT+CPIN?\r");
+  if (!WaitModemComms(1.0F)) {
     // A SIM that asks for its PUK takes no PIN at all.
-    if (s.ModemReply.find("SIM PUK") != std::string::npos) {
-      s.p.dialogs.message("ERROR", kSimLockedText);
+    if (ModemReply_.find("SIM PUK") != std::string::npos) {
+      dialogs_.message("ERROR", kSimLockedText);
       throw ProgramEnd{kExitPinRefused};
     }
-    const std::string cell(trimmed(s.p.settings.get("Cell", ""), " "));
-    std::string pin = s.p.dialogs.prompt("Pin Code", "Please enter your cell pin code:", "");
+    const std::string cell(trimmed(settings_.get("Cell", ""), " "));
+    std::string pin = dialogs_.prompt("Pin Code", "Please enter your cell pin code:", "");
     // Each wrong PIN uses up one of the SIM's three tries: one it refused is never sent
     // again. A person may give another; the same again (as a PIN file gives) ends the run.
-    while (character_count(pin) == 4 && PinRefusedBefore(s, pin, cell)) {
-      s.p.dialogs.message("ERROR", kPinRefusedBeforeText);
-      const std::string again =
-          s.p.dialogs.prompt("Pin Code", "Please enter your cell pin code:", "");
+    while (character_count(pin) == 4 && PinRefusedBefore(pins_, pin, cell)) {
+      dialogs_.message("ERROR", kPinRefusedBeforeText);
+      const std::string again = dialogs_.prompt("Pin Code", "Please enter your cell pin code:", "");
       if (again == pin) throw ProgramEnd{kExitPinRefused};
       pin = again;
     }
     if (character_count(pin) == 4) {
-      if (!ModemComms(s, "AT+CPIN=\"" + pin + "\"")) {
-        if (upper(s.ModemReply).find("ERROR") != std::string::npos) {
-          RememberRefusedPin(s, pin, cell);
+      if (!ModemComms("AT+CPIN=\"" + pin + "\"")) {
+        if (upper(ModemReply_).find("ERROR") != std::string::npos) {
+          RememberRefusedPin(pins_, pin, cell);
         }
-        s.p.dialogs.message("ERROR", "Pin code not accepted!");
+        dialogs_.message("ERROR", "Pin code not accepted!");
         end_program();
       }
     }
   }
-  SetLed(s, 1, "N");
+  line_.feedback.SetLed(1, "N");
 
   const std::string number =
-      s.p.dialogs.prompt("Cell Number", "Connect to cell number:", s.p.settings.get("Cell", ""));
+      dialogs_.prompt("Cell Number", "Connect to cell number:", settings_.get("Cell", ""));
   if (number.empty()) end_program();
-  s.p.settings.set("Cell", std::string(trimmed(number, " ")));
-  ShowEvent(s, "Dialing " + number + " ...");
+  settings_.set("Cell", std::string(trimmed(number, " ")));
+  line_.feedback.ShowEvent("Dialing " + number + " ...");
 
-  s.ModemExpect = "CONNECT";
-  SetLed(s, 0, "G");
-  send_text(s, "ATD" + number + "\r");
-  if (!WaitModemComms(s, 60.0F)) {
-    const std::string reply = s.ModemReply;
-    ModemComms(s, "ATH");
-    s.p.dialogs.message("ERROR",
-                        "Cannot connect to " + number + ".\r" + modem_text_for_message(reply));
+  ModemExpect_ = "CONNECT";
+  line_.feedback.SetLed(0, "G");
+  send_text(line_, "ATD" + number + "\r");
+  if (!WaitModemComms(60.0F)) {
+    const std::string reply = ModemReply_;
+    ModemComms("ATH");
+    dialogs_.message("ERROR",
+                     "Cannot connect to " + number + ".\r" + modem_text_for_message(reply));
     end_program();
   }
-  s.ModemConnected = 1;
-  ShowEvent(s, "Connected to " + number);
+  line_.ModemConnected = 1;
+  line_.feedback.ShowEvent("Connected to " + number);
 
-  v5GetStatus(s);
-  if (s.NoComms) {
-    ModemDisconnect(s);
-    s.p.dialogs.message("No Comms", "Cannot connect to server, no comms.");
+  const std::optional<ServerStatus> status = v5GetStatus(line_, previous_offset);
+  if (!status) {
+    ModemDisconnect();
+    dialogs_.message("No Comms", "Cannot connect to server, no comms.");
     end_program();
   }
-  return true;
+  return status;
 }
 
 }  // namespace tavric

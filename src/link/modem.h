@@ -1,25 +1,51 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
-#include "session/session.h"
+#include "link/pin_memory.h"
+#include "platform/dialogs.h"
+#include "platform/settings_store.h"
+#include "protocol/line.h"
+#include "protocol/status.h"
 
 namespace tavric {
 
-// Collects the modem's reply for at most `tmr` seconds; true when ModemExpect came,
-// false on a reply holding "ERROR", "BUSY" or "CARRIER", or when time is up.
-bool WaitModemComms(Session& s, float tmr);
+// A cell modem on the line: its dialogue, and the SIM's PIN and the call it makes to
+// reach the server. It keeps the modem's last reply and the answer it waits for.
+class Modem {
+ public:
+  Modem(Line& line, Dialogs& dialogs, SettingsStore& settings, PinMemory& pins)
+      : line_(line), dialogs_(dialogs), settings_(settings), pins_(pins) {}
 
-// Sends `cmd` (with a carriage return, except "+++") up to three times until the
-// modem confirms with "OK". A refused PIN is never sent a second time.
-bool ModemComms(Session& s, const std::string& cmd);
+  // Collects the modem's reply for at most `tmr` seconds; true when the expected answer
+  // came, false on a reply holding "ERROR", "BUSY" or "CARRIER", or when time is up.
+  bool WaitModemComms(float tmr);
 
-// Escapes to command mode, hangs up and closes the port; errors are ignored.
-void ModemDisconnect(Session& s);
+  // Sends `cmd` (with a carriage return, except "+++") up to three times until the
+  // modem confirms with "OK". A refused PIN is never sent a second time.
+  bool ModemComms(const std::string& cmd);
 
-// Looks for a cell modem on the open port. False when none answers; otherwise it
-// unlocks the SIM, dials the number the user gives and loads the v5 status through
-// the call, returning true, or ends the program (ProgramEnd) when that fails.
-bool ConnectThroughModem(Session& s);
+  // Escapes to command mode, hangs up and closes the port; errors are ignored.
+  void ModemDisconnect();
+
+  // Looks for a cell modem on the open port. Nothing when none answers; otherwise it
+  // unlocks the SIM, dials the number the user gives and loads the v5 status through
+  // the call, giving it, or ends the program (ProgramEnd) when that fails.
+  // `previous_offset` is the server clock offset known so far.
+  std::optional<ServerStatus> ConnectThroughModem(float previous_offset);
+
+  const std::string& ModemReply() const { return ModemReply_; }
+
+ private:
+  bool collect_modem_reply(float tmr);
+
+  Line& line_;
+  Dialogs& dialogs_;
+  SettingsStore& settings_;
+  PinMemory& pins_;
+  std::string ModemReply_;
+  std::string ModemExpect_;
+};
 
 }  // namespace tavric

@@ -4,7 +4,6 @@
 
 #include "platform/number_rule.h"
 #include "platform/run_control.h"
-#include "session/feedback.h"
 
 namespace tavric {
 namespace {
@@ -14,32 +13,33 @@ constexpr const char* kAskPort =
 
 }  // namespace
 
-void OpenPort(Session& s) {
-  ShowEvent(s, "Opening serial port ...");
-  s.PortNumber = prompt_number16(s.p.settings.get("Port", "0"));
-  if (s.PortNumber == 0) {
-    s.PortNumber = prompt_number16(s.p.dialogs.prompt("Serial Port", kAskPort, ""));
-    if (s.PortNumber == 0) throw ProgramEnd{};
+void OpenPort(SerialPort& port, Feedback& feedback, Dialogs& dialogs, SettingsStore& settings,
+              std::int16_t& PortNumber) {
+  feedback.ShowEvent("Opening serial port ...");
+  PortNumber = prompt_number16(settings.get("Port", "0"));
+  if (PortNumber == 0) {
+    PortNumber = prompt_number16(dialogs.prompt("Serial Port", kAskPort, ""));
+    if (PortNumber == 0) throw ProgramEnd{};
   }
   // "0" until a port has opened, so that a launch that gives up asks again next time.
-  s.p.settings.set("Port", "0");
+  settings.set("Port", "0");
   for (;;) {
-    SetLed(s, 0, "R");
-    SetLed(s, 1, "R");
-    if (s.p.port.is_open()) s.p.port.close();
-    s.p.port.set_comm_port(s.PortNumber);
+    feedback.SetLed(0, "R");
+    feedback.SetLed(1, "R");
+    if (port.is_open()) port.close();
+    port.set_comm_port(PortNumber);
     std::string error;
-    const bool opened = s.p.port.open(error) && s.p.port.is_open();
+    const bool opened = port.open(error) && port.is_open();
     if (opened) break;
     const std::string text =
-        "Cannot open com" + std::to_string(s.PortNumber) + "\r" + error + "\r" + kAskPort;
-    s.PortNumber = prompt_number16(s.p.dialogs.prompt("ERROR", text, ""));
-    if (s.PortNumber == 0) throw ProgramEnd{};
+        "Cannot open com" + std::to_string(PortNumber) + "\r" + error + "\r" + kAskPort;
+    PortNumber = prompt_number16(dialogs.prompt("ERROR", text, ""));
+    if (PortNumber == 0) throw ProgramEnd{};
   }
-  SetLed(s, 0, "N");
-  SetLed(s, 1, "N");
-  s.p.settings.set("Port", std::to_string(s.PortNumber));
-  ShowEvent(s, "Opened com" + std::to_string(s.PortNumber) + " OK");
+  feedback.SetLed(0, "N");
+  feedback.SetLed(1, "N");
+  settings.set("Port", std::to_string(PortNumber));
+  feedback.ShowEvent("Opened com" + std::to_string(PortNumber) + " OK");
 }
 
 }  // namespace tavric

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "session/session.h"
+#include "platform/bytes.h"
 
 namespace tavric {
 
@@ -14,7 +14,7 @@ inline void update_crc(std::int32_t& CRC, std::int32_t a) {
   }
 }
 
-// Appends the check of TxBuffer positions 2..TxLength, low byte first.
-void GenerateCRC(Session& s);
+// Appends to `frame` the check of its bytes after the start byte, low byte first.
+void GenerateCRC(Bytes& frame);
 
 }  // namespace tavric

@@ -2,21 +2,20 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 
 #include "platform/bytes.h"
-#include "session/session.h"
+#include "protocol/line.h"
 
 namespace tavric {
 
 // Time since `since` on the monotonic clock of the run.
-inline MonoTime elapsed_since(const Session& s, MonoTime since) {
-  return s.p.clock.monotonic() - since;
+inline MonoTime elapsed_since(Line& line, MonoTime since) {
+  return line.clock.monotonic() - since;
 }
 
 // How long `bytes` bytes take at the speed the port is set to.
-inline MonoTime line_time(const Session& s, std::size_t bytes) {
-  return line_time(settings_baud(s.p.port.settings()), bytes);
+inline MonoTime line_time(const Line& line, std::size_t bytes) {
+  return line_time(settings_baud(line.port.settings()), bytes);
 }
 
 // What one attempt may take from a line that never goes quiet (a stuck modem, a device
@@ -27,8 +26,8 @@ inline MonoTime line_time(const Session& s, std::size_t bytes) {
 // plus the waits, so a line slower than its speed that keeps coming is waited for.
 class AttemptLimit {
  public:
-  AttemptLimit(const Session& s, MonoTime start, std::size_t bytes, MonoTime waits)
-      : baud_(settings_baud(s.p.port.settings())),
+  AttemptLimit(const Line& line, MonoTime start, std::size_t bytes, MonoTime waits)
+      : baud_(settings_baud(line.port.settings())),
         waits_(waits),
         bytes_left_(bytes),
         deadline_(start + line_time(baud_, bytes) + waits) {}
@@ -36,9 +35,9 @@ class AttemptLimit {
   // For a reply of at most `longest` bytes: room for it twice over (noise or a faulty
   // reply before the good one), and four reply waits, so that a reply coming in a few
   // pieces, each after a pause just short of the wait, still fits.
-  static AttemptLimit for_reply(const Session& s, MonoTime start, std::size_t longest,
+  static AttemptLimit for_reply(const Line& line, MonoTime start, std::size_t longest,
                                 MonoTime wait) {
-    return AttemptLimit(s, start, 2 * longest, 4 * wait);
+    return AttemptLimit(line, start, 2 * longest, 4 * wait);
   }
   MonoTime deadline() const { return deadline_; }
   // Counts `n` bytes taken from the line at `now`; true once there were more than
@@ -62,44 +61,17 @@ class AttemptLimit {
 // Sleeps until `want` received bytes are waiting or `deadline` passes, so that a reply
 // coming a byte at a time wakes the run once per piece it waits for, not once per byte.
 // True when any byte is waiting then.
-inline bool await_input(Session& s, MonoTime deadline, WindowEvents events, std::size_t want) {
-  if (s.p.port.in_buffer_count() < want) s.p.port.wait_for_input(deadline, events, want);
-  return s.p.port.in_buffer_count() > 0;
+inline bool await_input(Line& line, MonoTime deadline, WindowEvents events, std::size_t want) {
+  if (line.port.in_buffer_count() < want) line.port.wait_for_input(deadline, events, want);
+  return line.port.in_buffer_count() > 0;
 }
 
-// What is still to come of a reply whose length stands at position `length_at`: up to
-// that position first, then the rest of `expected`.
-inline std::size_t bytes_to_come(int received, int length_at, int expected) {
-  const int upto = received < length_at ? length_at : expected;
-  return static_cast<std::size_t>(std::max(upto - received, 1));
-}
-
-// Puts a reply byte at the next position of RxBuffer. A stream longer than the buffer
-// keeps being counted, but its bytes past the end are not kept.
-inline void append_reply_byte(Session& s, Byte b) {
-  if (s.RxLength < std::numeric_limits<std::int16_t>::max()) ++s.RxLength;
-  if (s.RxLength >= 1 && s.RxLength < static_cast<int>(s.RxBuffer.size())) {
-    s.RxBuffer[static_cast<std::size_t>(s.RxLength)] = b;
-  }
-}
-
-// Advances TxLength to the next request position, at least `first` (the first payload
-// position), and returns it; returns 0 when it lies past the buffer's end.
-inline std::size_t next_request_position(Session& s, std::int16_t first) {
-  if (s.TxLength < std::numeric_limits<std::int16_t>::max()) ++s.TxLength;
-  if (s.TxLength < first) s.TxLength = first;
-  const auto pos = static_cast<std::size_t>(s.TxLength);
-  return pos < s.TxBuffer.size() ? pos : 0;
-}
-
-// TxBuffer positions 1..TxLength as line bytes (each element holds one byte value).
-inline Bytes request_bytes(const Session& s) {
-  Bytes out;
-  const int last = std::min<int>(s.TxLength, static_cast<int>(s.TxBuffer.size()) - 1);
-  for (int i = 1; i <= last; ++i) {
-    out.push_back(static_cast<Byte>(s.TxBuffer[static_cast<std::size_t>(i)] & 0xFF));
-  }
-  return out;
+// What is still to come of a reply whose length byte stands at position `length_at`
+// (from 0): up to that byte first, then the rest of `expected` bytes.
+inline std::size_t bytes_to_come(std::size_t received, std::size_t length_at,
+                                 std::size_t expected) {
+  const std::size_t upto = received <= length_at ? length_at + 1 : expected;
+  return upto > received ? upto - received : 1;
 }
 
 }  // namespace tavric

@@ -1,24 +1,21 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 
-#include "session/session.h"
+#include "protocol/legacy_frame.h"
+#include "protocol/line.h"
+#include "protocol/reply.h"
 
 namespace tavric {
 
-// Appends one payload byte to the legacy request (the first lands at position 7);
-// a negative value appends 0, a value that does not fit leaves the position as it was.
-void TxAdd(Session& s, double xByte);
+// Sends `request` and collects and checks the reply into `reply`: up to four attempts
+// per cycle, up to three cycles for faulty replies. True when a sound reply came (the
+// link held); AnswerLength takes the length the reply announces.
+bool Transmit(Line& line, const LegacyRequest& request, std::int16_t& AnswerLength, bool NoRetries,
+              float timeout, Reply& reply);
 
-// Completes the legacy frame, sends it and collects and checks the reply into
-// RxBuffer: up to four attempts per cycle, up to three cycles for faulty replies.
-// The outcome is NoComms; AnswerLength takes the length the reply announces.
-void Transmit(Session& s, std::int16_t& AnswerLength, bool NoRetries, float timeout);
-
-// One whole legacy request: TxAdd for each payload byte (command and four arguments),
-// then Transmit with retries. The outcome is NoComms.
-void SendLegacyRequest(Session& s, std::initializer_list<double> payload,
-                       std::int16_t answer_length, float timeout = 0.0F);
+// One whole legacy request with retries: true when a sound reply came.
+bool SendLegacyRequest(Line& line, const LegacyRequest& request, std::int16_t answer_length,
+                       Reply& reply, float timeout = 0.0F);
 
 }  // namespace tavric

@@ -2,16 +2,23 @@
 
 #include <cstdint>
 
-#include "session/session.h"
+#include "protocol/legacy_frame.h"
+#include "protocol/line.h"
+#include "protocol/reply.h"
 
 namespace tavric {
 
-void SetLoggerDate(Session& s);    // legacy: date, then time of day
-void v5SetLoggerDate(Session& s);  // v5: the clock value in 15-second steps
-void ClearReadings(Session& s);    // legacy: empties the store
-void v5ClearReadings(Session& s);  // v5: empties the store
-// Legacy: fetches data block `DataBlockNumber` into RxBuffer, asking again (four
-// requests in all) while the server answers with another block.
-void GetProbeDataBlock(Session& s, std::int16_t DataBlockNumber);
+// Each gives whether the server answered (the link held).
+bool SetLoggerDate(Line& line);    // legacy: date, then time of day
+bool v5SetLoggerDate(Line& line);  // v5: the clock value in 15-second steps
+bool ClearReadings(Line& line);    // legacy: empties the store
+bool v5ClearReadings(Line& line);  // v5: empties the store
+
+// Legacy: fetches data block `DataBlockNumber` into `reply`, asking again (four requests
+// in all) while the server answers with another block. True when the block came.
+bool GetProbeDataBlock(Line& line, std::int16_t DataBlockNumber, Reply& reply);
+
+// The request for data block `DataBlockNumber`.
+LegacyRequest DataBlockRequest(std::int16_t DataBlockNumber);
 
 }  // namespace tavric

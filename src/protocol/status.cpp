@@ -1,93 +1,109 @@
 #include "protocol/status.h"
 
-#include <cstdint>
-
-#include "platform/calendar.h"
 #include "protocol/legacy_exchange.h"
 #include "protocol/v5_exchange.h"
-#include "session/feedback.h"
 
 namespace tavric {
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::int64_t kSecondsPerClockStep = 15;
+constexpr std::size_t kLegacyFieldsAt = 8;  // the three date or time fields
+constexpr std::size_t kLegacyCountAt = 7;
+constexpr std::size_t kV5StatusEnd = 22;  // the status fields end before this position
 
-int rx(const Session& s, int position) {
-  return s.RxBuffer[static_cast<std::size_t>(position)];
+int at(ByteView reply, std::size_t i) {
+  return i < reply.size() ? reply[i] : 0;
 }
 
-// Big-endian 16-bit value at `position` and the one after it.
-std::int32_t rx16(const Session& s, int position) {
-  return rx(s, position) * 256 + rx(s, position + 1);
+// Big-endian 16-bit value at `i` and the one after it.
+std::int32_t at16(ByteView reply, std::size_t i) {
+  return at(reply, i) * 256 + at(reply, i + 1);
 }
 
-// The computer's clock minus `t`, in days.
-float days_behind_pc(const Session& s, const LocalDateTime& t) {
-  const std::int64_t diff = seconds_since_2000(s.p.clock.local_now()) - seconds_since_2000(t);
+// `pc_now` minus `t`, in days.
+float days_behind(const LocalDateTime& pc_now, const LocalDateTime& t) {
+  const std::int64_t diff = seconds_since_2000(pc_now) - seconds_since_2000(t);
   return static_cast<float>(static_cast<double>(diff) / kSecondsPerDay);
 }
 
 // A legacy request of the status kind: command and four zeros, 14-byte reply.
-bool status_request(Session& s, int command) {
-  SendLegacyRequest(s, {static_cast<double>(command), 0, 0, 0, 0}, 14);
-  return !s.NoComms;
+bool status_request(Line& line, int command, Reply& reply) {
+  return SendLegacyRequest(line, {static_cast<double>(command), 0, 0, 0, 0}, 14, reply);
 }
 
 }  // namespace
 
-void GetStatus(Session& s) {
-  ShowEvent(s, "Conecting to logger, please wait ...");
-  if (status_request(s, 9)) {
-    ShowEvent(s, "Requesting logger date, please wait ...");
-    // Out-of-range months and days carry over, as the server's fields are taken as sent.
-    s.LoggerDate = normalized_date(2000 + rx(s, 9), rx(s, 10), rx(s, 11));
-    if (status_request(s, 11)) {
-      ShowEvent(s, "Checking for new readings, please wait ...");
-      const std::int64_t time_of_day = rx(s, 9) * 3600 + rx(s, 10) * 60 + rx(s, 11);
-      s.LoggerDate = from_seconds_since_2000(seconds_since_2000(s.LoggerDate) + time_of_day);
-      if (status_request(s, 1)) {
-        s.NewReadings = rx16(s, 8);
-        s.LoggerClockOffset = days_behind_pc(s, s.LoggerDate);
-        return;
-      }
-    }
-  }
-  s.LoggerClockOffset = 0.0F;
-  s.LoggerDate = zero_date_time();
-  s.NewReadings = 0;
-  ShowEvent(s, "No comms ...");
+ServerStatus DecodeLegacyStatus(ByteView date_reply, ByteView time_reply, ByteView count_reply,
+                                const LocalDateTime& pc_now) {
+  const std::size_t f = kLegacyFieldsAt;
+  ServerStatus status;
+  // Out-of-range months and days carry over, as the server's fields are taken as sent.
+  const LocalDateTime date =
+      normalized_date(2000 + at(date_reply, f), at(date_reply, f + 1), at(date_reply, f + 2));
+  const std::int64_t time_of_day =
+      at(time_reply, f) * 3600 + at(time_reply, f + 1) * 60 + at(time_reply, f + 2);
+  status.LoggerDate = from_seconds_since_2000(seconds_since_2000(date) + time_of_day);
+  status.NewReadings = at16(count_reply, kLegacyCountAt);
+  status.LoggerClockOffset = days_behind(pc_now, status.LoggerDate);
+  return status;
 }
 
-void v5GetStatus(Session& s) {
-  ShowEvent(s, "Loading server status ...");
-  v5Add(s, 16);
-  v5Add(s, 0);
-  v5Transmit(s);
-  // A reply too short to hold the status fields is treated as no answer, so that no
-  // field is read from an earlier reply, the check bytes or bytes after the reply. A v5
-  // reply's data ends at position L + 4.
-  if (!s.NoComms && s.RxBuffer[4] + 4 < 22) s.NoComms = true;
-  if (s.NoComms) {
-    ShowEvent(s, "Cannot load server status, no comms.");
-    return;
-  }
-  s.WritePointer = rx16(s, 15);
-  s.ReadPointer = rx16(s, 17);
-  s.BufferSize = rx16(s, 19);
-  s.NewReadings = rx16(s, 21);
+std::optional<ServerStatus> DecodeV5Status(ByteView reply, const LocalDateTime& pc_now,
+                                           float previous_offset) {
+  // A reply too short to hold the status fields is no answer, so that no field is read
+  // from its check bytes or from bytes after it.
+  if (V5DataEnd(reply) < kV5StatusEnd) return std::nullopt;
+  ServerStatus status;
+  status.WritePointer = at16(reply, 14);
+  status.ReadPointer = at16(reply, 16);
+  status.BufferSize = at16(reply, 18);
+  status.NewReadings = at16(reply, 20);
 
   // The server clock counts 15-second steps since 2000; its top bit marks it unset,
   // and then the offset keeps its last value.
-  s.LoggerDate = LocalDateTime{2000, 1, 1, 0, 0, 0};
-  if (rx(s, 11) < 128) {
-    const std::int64_t steps =
-        ((static_cast<std::int64_t>(rx(s, 11)) * 256 + rx(s, 12)) * 256 + rx(s, 13)) * 256 +
-        rx(s, 14);
-    s.LoggerDate = from_seconds_since_2000(steps * kSecondsPerClockStep);
-    s.LoggerClockOffset = days_behind_pc(s, s.LoggerDate);
+  status.LoggerDate = LocalDateTime{2000, 1, 1, 0, 0, 0};
+  status.LoggerClockOffset = previous_offset;
+  if (at(reply, 10) < 128) {
+    std::int64_t steps = 0;
+    for (std::size_t i = 10; i < 14; ++i) steps = steps * 256 + at(reply, i);
+    status.LoggerDate = from_seconds_since_2000(steps * kSecondsPerClockStep);
+    status.LoggerClockOffset = days_behind(pc_now, status.LoggerDate);
   }
-  ShowEvent(s, "Loaded server status OK.");
+  return status;
+}
+
+std::optional<ServerStatus> GetStatus(Line& line) {
+  Feedback& feedback = line.feedback;
+  feedback.ShowEvent("Conecting to logger, please wait ...");
+  Reply date, time, count;
+  if (status_request(line, 9, date)) {
+    feedback.ShowEvent("Requesting logger date, please wait ...");
+    if (status_request(line, 11, time)) {
+      feedback.ShowEvent("Checking for new readings, please wait ...");
+      if (status_request(line, 1, count)) {
+        return DecodeLegacyStatus(date.bytes(), time.bytes(), count.bytes(),
+                                  line.clock.local_now());
+      }
+    }
+  }
+  feedback.ShowEvent("No comms ...");
+  return std::nullopt;
+}
+
+std::optional<ServerStatus> v5GetStatus(Line& line, float previous_offset) {
+  line.feedback.ShowEvent("Loading server status ...");
+  V5Request request;
+  request.v5Add(16);
+  request.v5Add(0);
+  Reply reply;
+  std::optional<ServerStatus> status;
+  if (v5Transmit(line, request, reply)) {
+    status = DecodeV5Status(reply.bytes(), line.clock.local_now(), previous_offset);
+  }
+  line.feedback.ShowEvent(status ? "Loaded server status OK."
+                                 : "Cannot load server status, no comms.");
+  return status;
 }
 
 }  // namespace tavric

@@ -1,14 +1,13 @@
 #pragma once
 
-#include "session/session.h"
+#include "protocol/line.h"
+#include "protocol/reply.h"
+#include "protocol/v5_frame.h"
 
 namespace tavric {
 
-// Appends one byte to the v5 request (the command lands at position 6).
-void v5Add(Session& s, int xByte);
-
-// Completes the v5 frame with its CRC, sends it after a 0x00 byte and collects the
-// first intact reply into RxBuffer; up to four attempts. The outcome is NoComms.
-void v5Transmit(Session& s);
+// Sends `request` after a 0x00 byte and collects the first intact reply that answers it
+// into `reply`; up to four attempts. True when one came (the link held).
+bool v5Transmit(Line& line, const V5Request& request, Reply& reply);
 
 }  // namespace tavric

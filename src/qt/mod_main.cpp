@@ -26,7 +26,6 @@
 #include "qt/qt_settings.h"
 #include "qt/stop_signals.h"
 #include "session/exit_status.h"
-#include "session/session.h"
 
 namespace modMain {
 namespace {
@@ -202,19 +201,18 @@ int Main(int argc, char** argv) {
   tavric::LaunchPlatform launch(
       machine, options, *trace, std::cerr,
       [&](int number) { return tavric::port_device_path(number, settings_folder); }, &port_list);
-  tavric::Session session(launch.platform());
-  session.StateDir = tavric::state_dir(env);
+  tavric::DownloadRun run(launch.platform(), tavric::state_dir(env));
 
   int status = tavric::kExitCompleted;
   bool ended = false;
   window.on_unload = [&] {
     trace->note("window closed");
-    tavric::Form_Unload(session);
+    tavric::Form_Unload(run);
     status = tavric::kExitClosed;
   };
   window.on_tick = [&] {
     const std::optional<int> result =
-        options.status ? tavric::StatusCheck(session, std::cout) : tavric::tmr_Timer(session);
+        options.status ? tavric::StatusCheck(run, std::cout) : tavric::tmr_Timer(run);
     if (!result) return;  // a run is already in progress
     status = *result;
     ended = true;
@@ -226,7 +224,7 @@ int Main(int argc, char** argv) {
     window.close_now();
   });
 
-  tavric::Form_Load(session);
+  tavric::Form_Load(launch.platform().window, launch.platform().settings);
   window.show();
   const int loop_status = QApplication::exec();
   // A signal that cut the run short decides the status; one that came after the run
@@ -236,7 +234,7 @@ int Main(int argc, char** argv) {
   } else if (!ended) {
     status = window.closed() ? tavric::kExitClosed : loop_status;
   }
-  if (options.unattended && !options.quiet) tavric::PrintRunSummary(session.RunSummary, std::cout);
+  if (options.unattended && !options.quiet) tavric::PrintRunSummary(run.RunSummary, std::cout);
   tavric::note_exit(status, options, *trace, std::cerr);
   return status;
 }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/run_control.h"
-#include "protocol/exchange_support.h"
 #include "protocol/v5_exchange.h"
 #include "readings/fetch.h"
 #include "readings/frame_parser.h"
@@ -47,9 +46,9 @@ class SlotLedger {
 
 // Settings records, invalid kinds, probe id 0 and clocks that cannot be decoded give no
 // line in the stream; their frames still count as delivered.
-void write_frame(Session& s, const StreamFrame& frame, const VoltageTable& volts) {
+void write_frame(RecordWriter& out, const StreamFrame& frame, const VoltageTable& volts) {
   const RecordResult result = DecodeRecord(frame.record, true, RecordRules::Stream, volts);
-  if (result.verdict == RecordVerdict::Reading) WriteRecordLines(s, LinesFor(result));
+  if (result.verdict == RecordVerdict::Reading) out.WriteRecordLines(LinesFor(result));
 }
 
 // Decides which frames prove their slots. A frame's number is taken as true when the
@@ -90,8 +89,9 @@ class FrameSequence {
 // The stream in progress: which slots it proved, how far it got, and whether it ended.
 class Stream {
  public:
-  Stream(Session& s, std::int32_t T, std::int32_t expected, const VoltageTable& volts)
-      : s_(s), T_(T), ledger_(expected), volts_(volts) {}
+  Stream(RecordWriter& out, Feedback& feedback, std::int32_t T, std::int32_t expected,
+         const VoltageTable& volts)
+      : out_(out), feedback_(feedback), T_(T), ledger_(expected), volts_(volts) {}
 
   // Takes one byte; true when it completed the last frame of the stream.
   bool feed(Byte c) {
@@ -120,7 +120,7 @@ class Stream {
         const std::int32_t n = f.number;
         // A frame sent twice is written once.
         if (n >= 1 && n <= ledger_.slots() && !ledger_.done(n)) {
-          write_frame(s_, f, volts_);
+          write_frame(out_, f, volts_);
           ledger_.mark(n);
         }
       }
@@ -128,8 +128,9 @@ class Stream {
       sequence_.restart();
     }
     const std::int32_t n = frame.number;
-    SetProgress(s_, static_cast<long long>(static_cast<double>(n) / T_ * 100));
-    ShowEvent(s_, "Loading readings ... " + std::to_string(n) + "/" + std::to_string(T_) + ".");
+    feedback_.SetProgress(static_cast<long long>(static_cast<double>(n) / T_ * 100));
+    feedback_.ShowEvent("Loading readings ... " + std::to_string(n) + "/" + std::to_string(T_) +
+                        ".");
     // The last frame ends the stream as it arrives, proven or not (an unproven one is
     // fetched singly like any other slot), but only where the stream's length puts it:
     // a frame whose number was flipped to the last one comes too early to end it.
@@ -140,7 +141,8 @@ class Stream {
            bytes_ >= static_cast<std::int64_t>(last) * FrameParser::kLength;
   }
 
-  Session& s_;
+  RecordWriter& out_;
+  Feedback& feedback_;
   std::int32_t T_;
   SlotLedger ledger_;
   const VoltageTable& volts_;
@@ -160,78 +162,80 @@ std::string loading_text(std::int32_t i, std::int32_t n) {
 // the line fails. This also brings in kind-0 readings: they carry no check of their
 // own, so their frames fail the stream's check. The event line and the progress bar
 // follow these fetches, which may be many.
-void repair_missing(Session& s, SlotLedger& ledger) {
+bool repair_missing(Line& line, RecordWriter& out, const ServerStatus& status, SlotLedger& ledger) {
   const std::int32_t total = ledger.missing();
-  if (total == 0 || s.BufferSize <= 0) return;
-  log_note(s.p.log, std::to_string(total) + (total == 1 ? " reading" : " readings") +
-                        " of the stream to fetch one by one");
+  if (total == 0 || status.BufferSize <= 0) return true;
+  log_note(line.log, std::to_string(total) + (total == 1 ? " reading" : " readings") +
+                         " of the stream to fetch one by one");
   std::int32_t i = 0;
   for (std::int32_t n = 1; n <= ledger.slots(); ++n) {
     if (ledger.done(n)) continue;
     ++i;
-    SetProgress(s, static_cast<long long>(100.0 * i / total));
-    ShowEvent(s, loading_text(i, total));
+    line.feedback.SetProgress(static_cast<long long>(100.0 * i / total));
+    line.feedback.ShowEvent(loading_text(i, total));
     const auto slot =
-        static_cast<std::int32_t>((std::int64_t{s.ReadPointer} + n - 1) % s.BufferSize);
+        static_cast<std::int32_t>((std::int64_t{status.ReadPointer} + n - 1) % status.BufferSize);
     // With the slot in range, the only fault left is a record clock that cannot be
-    // decoded; the stream passes over such a record too.
-    skip_on_fault([&] { GetReading(s, slot); });
-    if (s.NoComms) return;
+    // decoded, after the server has answered; the stream passes over such a record too.
+    bool answered = true;
+    skip_on_fault([&] { answered = GetReading(line, out, slot); });
+    if (!answered) return false;
     ledger.mark(n);
   }
+  return true;
 }
 
-bool request_can_be_formed(const Session& s, std::int64_t steps, std::int32_t expected) {
-  return steps >= 0 && steps <= std::numeric_limits<std::int32_t>::max() && s.ReadPointer >= 0 &&
-         s.ReadPointer <= 65535 && expected <= kMaxFrame;
+bool request_can_be_formed(const ServerStatus& status, std::int64_t steps, std::int32_t expected) {
+  return steps >= 0 && steps <= std::numeric_limits<std::int32_t>::max() &&
+         status.ReadPointer >= 0 && status.ReadPointer <= 65535 && expected <= kMaxFrame;
 }
 
 }  // namespace
 
-std::int32_t StreamLength(const Session& s) {
-  const std::int32_t T = s.NewReadings;
-  if (s.BufferSize <= 0) return T;
-  const std::int32_t distance =
-      ((s.WritePointer - s.ReadPointer) % s.BufferSize + s.BufferSize) % s.BufferSize;
+std::int32_t StreamLength(const ServerStatus& status) {
+  const std::int32_t T = status.NewReadings;
+  const std::int32_t size = status.BufferSize;
+  if (size <= 0) return T;
+  const std::int32_t distance = ((status.WritePointer - status.ReadPointer) % size + size) % size;
   // A store cannot hold more readings than it has slots, whatever the count says.
-  return std::min(std::max(T, distance), s.BufferSize);
+  return std::min(std::max(T, distance), size);
 }
 
-void DumpAll(Session& s) {
-  const std::int32_t T = s.NewReadings;
-  if (T < 1) return;
+DumpResult DumpAll(Line& line, RecordWriter& out, const ServerStatus& status) {
+  const std::int32_t T = status.NewReadings;
+  if (T < 1) return {true, 0};
   // Every reading the status told of must be on disk before the store may be cleared:
   // the slots up to the write pointer, and as many as the count says when that is more
   // (a full store, where the two pointers meet).
-  const std::int32_t expected = StreamLength(s);
-  const std::int64_t steps = v5_clock_steps(s.p.clock.local_now());
+  const std::int32_t expected = StreamLength(status);
+  const std::int64_t steps = v5_clock_steps(line.clock.local_now());
   // A clock before 2000, a slot beyond 16 bits or more frames than the stream can
   // number: the request is not sent, and the run keeps the server's store.
-  if (!request_can_be_formed(s, steps, expected)) {
-    s.NoComms = true;
-    return;
-  }
+  if (!request_can_be_formed(status, steps, expected)) return {false, 0};
   const VoltageTable volts = BuildVoltageTable();
 
-  SetLed(s, 0, "G");
-  SetLed(s, 1, "N");
-  const int request[] = {4,
-                         static_cast<int>((steps >> 24) & 0xFF),
-                         static_cast<int>((steps >> 16) & 0xFF),
-                         static_cast<int>((steps >> 8) & 0xFF),
-                         static_cast<int>(steps & 0xFF),
-                         s.ReadPointer / 256,
-                         s.ReadPointer % 256,
-                         0};
-  for (int byte : request) v5Add(s, byte);
-  v5Transmit(s);
-  SetLed(s, 0, "N");
-  if (s.NoComms) return;
+  Feedback& feedback = line.feedback;
+  feedback.SetLed(0, "G");
+  feedback.SetLed(1, "N");
+  const int request_bytes[] = {4,
+                               static_cast<int>((steps >> 24) & 0xFF),
+                               static_cast<int>((steps >> 16) & 0xFF),
+                               static_cast<int>((steps >> 8) & 0xFF),
+                               static_cast<int>(steps & 0xFF),
+                               status.ReadPointer / 256,
+                               status.ReadPointer % 256,
+                               0};
+  V5Request request;
+  for (int byte : request_bytes) request.v5Add(byte);
+  Reply answer;
+  const bool answered = v5Transmit(line, request, answer);
+  feedback.SetLed(0, "N");
+  if (!answered) return {false, 0};
 
   // Frames are decoded and written as they complete; nothing else is kept.
-  Clock& clock = s.p.clock;
-  SerialPort& port = s.p.port;
-  Stream stream(s, T, expected, volts);
+  Clock& clock = line.clock;
+  SerialPort& port = line.port;
+  Stream stream(out, feedback, T, expected, volts);
   bool receiving = false;
   bool ended = false;
   MonoTime silence_start = clock.monotonic();
@@ -252,7 +256,7 @@ void DumpAll(Session& s) {
     if (chunk.size() > bytes_left) break;
     bytes_left -= chunk.size();
     receiving = true;
-    SetLed(s, 1, "G");
+    feedback.SetLed(1, "G");
     for (Byte c : chunk) {
       // After the last frame the rest of the chunk is dropped.
       if (stream.feed(c)) {
@@ -264,22 +268,17 @@ void DumpAll(Session& s) {
     if (stream.progressed()) progress_at = clock.monotonic();
     // A long stream goes to the trace a second at a time, not at its end only.
     if (clock.monotonic() - flushed >= std::chrono::seconds(1)) {
-      log_flush(s.p.log);
+      log_flush(line.log);
       flushed = clock.monotonic();
     }
   }
-  log_flush(s.p.log);
+  log_flush(line.log);
 
   // Nothing at all after the answer: the server did not stream, and the run keeps
   // its store. A stream that did come is made whole from single fetches.
-  if (!receiving) {
-    s.NoComms = true;
-    NoteMissing(s, expected);
-    return;
-  }
-  s.NoComms = false;
-  repair_missing(s, stream.ledger());
-  NoteMissing(s, stream.ledger().missing());
+  if (!receiving) return {false, expected};
+  const bool held = repair_missing(line, out, status, stream.ledger());
+  return {held, stream.ledger().missing()};
 }
 
 }  // namespace tavric

@@ -25,11 +25,18 @@ constexpr std::uintmax_t kRecordLimit = 1 << 20;
 // the readings: more than the lines of any store.
 constexpr std::uintmax_t kTailLimit = 16 << 20;
 
-fs::path record_file(const Session& s) {
-  return s.p.output_dir / kKeptLinesFile;
+// The folder the record and the probe data file are in, and where notes go.
+struct Folder {
+  FileSystem& files;
+  const fs::path& dir;
+  RunLog* log;
+};
+
+fs::path record_file(const Folder& f) {
+  return f.dir / kKeptLinesFile;
 }
-fs::path probe_file(const Session& s) {
-  return s.p.output_dir / kProbeDataFile;
+fs::path probe_file(const Folder& f) {
+  return f.dir / kProbeDataFile;
 }
 
 std::uint64_t fnv1a(std::uint64_t h, std::string_view bytes) {
@@ -54,10 +61,10 @@ struct Record {
   std::string damage;
 };
 
-Record read_record(Session& s) {
+Record read_record(const Folder& f) {
   Record record;
   std::error_code e;
-  const std::uintmax_t size = s.p.files.file_size(record_file(s), e);
+  const std::uintmax_t size = f.files.file_size(record_file(f), e);
   if (e) {
     if (e != std::errc::no_such_file_or_directory) record.damage = "cannot be read: " + e.message();
     return record;
@@ -66,7 +73,7 @@ Record read_record(Session& s) {
     record.damage = "is too large (" + std::to_string(size) + " bytes)";
     return record;
   }
-  const std::string text = s.p.files.read(record_file(s), 0, static_cast<std::size_t>(size), e);
+  const std::string text = f.files.read(record_file(f), 0, static_cast<std::size_t>(size), e);
   if (e || text.size() != size) {
     record.damage = "cannot be read: " + (e ? e.message() : std::string("it changed meanwhile"));
     return record;
@@ -82,10 +89,10 @@ Record read_record(Session& s) {
 
 // Writes the record whole or not at all: a new file, made durable, then renamed over the
 // old one.
-void write_record(Session& s, const std::vector<Range>& ranges) {
-  FileSystem& files = s.p.files;
+void write_record(const Folder& f, const std::vector<Range>& ranges) {
+  FileSystem& files = f.files;
   if (ranges.empty()) {
-    if (files.is_regular_file(record_file(s))) (void)files.remove(record_file(s));
+    if (files.is_regular_file(record_file(f))) (void)files.remove(record_file(f));
     return;
   }
   std::string text = kHeading;
@@ -99,7 +106,7 @@ void write_record(Session& s, const std::vector<Range>& ranges) {
     }
     text += line;
   }
-  fs::path fresh = record_file(s);
+  fs::path fresh = record_file(f);
   fresh += ".new";
   std::error_code e;
   auto out = files.open(fresh, OpenMode::Replace, e);
@@ -109,19 +116,19 @@ void write_record(Session& s, const std::vector<Range>& ranges) {
     const std::error_code closed = out->close();
     if (!e) e = closed;
   }
-  if (!e) e = files.rename(fresh, record_file(s));
+  if (!e) e = files.rename(fresh, record_file(f));
   // A record not written whole is not left behind beside the old one.
   if (e && files.is_regular_file(fresh)) (void)files.remove(fresh);
-  if (!e) e = files.sync_directory(s.p.output_dir);
+  if (!e) e = files.sync_directory(f.dir);
   // Without the record the next run may append these readings again: a duplicate, never
   // a loss, so the run goes on.
-  if (e) log_note(s.p.log, "kept-lines record cannot be written: " + e.message());
+  if (e) log_note(f.log, "kept-lines record cannot be written: " + e.message());
 }
 
 // Calls `each_line` for every line of bytes [from, to) of the probe data file, and gives
 // the digest of those bytes; nothing when they cannot be read.
 template <typename EachLine>
-std::optional<std::uint64_t> scan(Session& s, std::uintmax_t from, std::uintmax_t to,
+std::optional<std::uint64_t> scan(const Folder& f, std::uintmax_t from, std::uintmax_t to,
                                   EachLine&& each_line) {
   std::uint64_t digest = kFnvStart;
   std::string carry;
@@ -129,7 +136,7 @@ std::optional<std::uint64_t> scan(Session& s, std::uintmax_t from, std::uintmax_
     std::error_code e;
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uintmax_t>(kReadPiece, to - at));
-    const std::string piece = s.p.files.read(probe_file(s), at, want, e);
+    const std::string piece = f.files.read(probe_file(f), at, want, e);
     if (e || piece.size() != want) return std::nullopt;
     digest = fnv1a(digest, piece);
     at += want;
@@ -146,11 +153,12 @@ std::optional<std::uint64_t> scan(Session& s, std::uintmax_t from, std::uintmax_
 
 // The last lines before byte `end` of the probe data file, as the lines an earlier run
 // may have appended; a line cut by the start of the piece read is left out.
-void take_last_lines(Session& s, std::uintmax_t end) {
+void take_last_lines(const Folder& f, std::uintmax_t end,
+                     std::unordered_multiset<std::string>& lines) {
   const std::uintmax_t from = end > kTailLimit ? end - kTailLimit : 0;
   bool first = from > 0;
-  scan(s, from, end, [&](std::string_view line) {
-    if (!first) s.KeptLines.emplace(line);
+  scan(f, from, end, [&](std::string_view line) {
+    if (!first) lines.emplace(line);
     first = false;
   });
 }
@@ -190,17 +198,18 @@ std::optional<std::vector<KeptRange>> ParseKeptRecord(std::string_view text) {
   return ranges;
 }
 
-void LoadKeptLines(Session& s, std::uintmax_t start) {
-  s.KeptLines.clear();
+void KeptLines::Load(std::uintmax_t start) {
+  const Folder f{files_, dir_, log_};
+  lines_.clear();
   std::vector<Range> kept;
-  const Record record = read_record(s);
+  const Record record = read_record(f);
   if (!record.damage.empty()) {
     // Said where a scheduled run's log shows it, not only in the trace.
-    log_warning(s.p.log, "the record of lines kept back " + path_text(record_file(s)) + " " +
-                             record.damage +
-                             "; the last lines of the probe data file are compared with the "
-                             "readings instead, so that none is appended twice");
-    take_last_lines(s, start);
+    log_warning(log_, "the record of lines kept back " + path_text(record_file(f)) + " " +
+                          record.damage +
+                          "; the last lines of the probe data file are compared with the "
+                          "readings instead, so that none is appended twice");
+    take_last_lines(f, start, lines_);
   }
   for (Range r : record.ranges) {
     // The lines from a range's start on are in the file, whatever became of them since
@@ -208,55 +217,54 @@ void LoadKeptLines(Session& s, std::uintmax_t start) {
     // as it was recorded is not recorded again.
     const std::uintmax_t to = std::min(r.to.value_or(start), start);
     if (r.from >= to) continue;
-    const auto digest =
-        scan(s, r.from, to, [&](std::string_view line) { s.KeptLines.emplace(line); });
+    const auto digest = scan(f, r.from, to, [&](std::string_view line) { lines_.emplace(line); });
     if (!digest || (r.to && (*r.to != to || *digest != r.digest))) {
-      log_note(s.p.log, "kept-lines record: bytes " + std::to_string(r.from) + " to " +
-                            std::to_string(r.to.value_or(start)) +
-                            " changed since; their lines are compared, no longer recorded");
+      log_note(log_, "kept-lines record: bytes " + std::to_string(r.from) + " to " +
+                         std::to_string(r.to.value_or(start)) +
+                         " changed since; their lines are compared, no longer recorded");
       continue;
     }
     r.to = to;
     r.digest = *digest;
     kept.push_back(r);
   }
-  if (!s.KeptLines.empty()) {
-    log_note(s.p.log,
-             std::to_string(s.KeptLines.size()) +
-                 " probe data lines of runs that kept the store will not be appended again");
+  if (!lines_.empty()) {
+    log_note(log_, std::to_string(lines_.size()) +
+                       " probe data lines of runs that kept the store will not be appended again");
   }
-  s.ProbeAppendStart = start;
+  append_start_ = start;
   kept.push_back(Range{start, std::nullopt, 0});
-  write_record(s, kept);
+  write_record(f, kept);
 }
 
-bool TakeKeptLine(Session& s, std::string_view line) {
-  if (s.KeptLines.empty()) return false;
-  const auto it = s.KeptLines.find(std::string(line));
-  if (it == s.KeptLines.end()) return false;
-  s.KeptLines.erase(it);
+bool KeptLines::Take(std::string_view line) {
+  if (lines_.empty()) return false;
+  const auto it = lines_.find(std::string(line));
+  if (it == lines_.end()) return false;
+  lines_.erase(it);
   return true;
 }
 
-void RecordAppendedLines(Session& s, std::uintmax_t end) {
-  if (!s.ProbeAppendStart) return;
-  const std::uintmax_t start = *s.ProbeAppendStart;
-  s.ProbeAppendStart.reset();
+void KeptLines::RecordAppended(std::uintmax_t end) {
+  const Folder f{files_, dir_, log_};
+  if (!append_start_) return;
+  const std::uintmax_t start = *append_start_;
+  append_start_.reset();
   std::vector<Range> ranges;
-  for (const Range& r : read_record(s).ranges) {
+  for (const Range& r : read_record(f).ranges) {
     if (r.from != start || r.to) ranges.push_back(r);
   }
   if (end > start) {
-    if (const auto digest = scan(s, start, end, [](std::string_view) {})) {
+    if (const auto digest = scan(f, start, end, [](std::string_view) {})) {
       ranges.push_back(Range{start, end, *digest});
     }
   }
-  write_record(s, ranges);
+  write_record(f, ranges);
 }
 
-void ForgetKeptLines(Session& s) {
-  s.KeptLines.clear();
-  write_record(s, {});
+void KeptLines::Forget() {
+  lines_.clear();
+  write_record(Folder{files_, dir_, log_}, {});
 }
 
 }  // namespace tavric

@@ -1,11 +1,16 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
-#include "session/session.h"
+#include "platform/file_system.h"
+#include "platform/run_log.h"
 
 namespace tavric {
 
@@ -27,22 +32,37 @@ struct KeptRange {
 // it (emptied, garbled, cut short).
 std::optional<std::vector<KeptRange>> ParseKeptRecord(std::string_view text);
 
-// Before this run appends its first reading at byte `start` of the probe data file:
-// takes the lines of the ranges earlier runs recorded (those the file still holds
-// unchanged) and records that this run appends from `start` on, so that a run killed
-// on the way is covered too. A record that is there but cannot be used is said in a
-// warning, and the last lines of the probe data file are taken instead.
-void LoadKeptLines(Session& s, std::uintmax_t start);
+// The probe data lines that runs which kept the server's store appended already: each is
+// skipped once when its reading comes again. And where this run's appending began.
+class KeptLines {
+ public:
+  KeptLines(FileSystem& files, std::filesystem::path folder, RunLog* log)
+      : files_(files), dir_(std::move(folder)), log_(log) {}
 
-// True when `line` (with its line end) is a line a kept run appended: it is then not
-// to be appended again, and counts as used.
-bool TakeKeptLine(Session& s, std::string_view line);
+  // Before this run appends its first reading at byte `start` of the probe data file:
+  // takes the lines of the ranges earlier runs recorded (those the file still holds
+  // unchanged) and records that this run appends from `start` on, so that a run killed
+  // on the way is covered too. A record that is there but cannot be used is said in a
+  // warning, and the last lines of the probe data file are taken instead.
+  void Load(std::uintmax_t start);
 
-// After the probe data file is closed at `end` bytes: records what this run appended.
-void RecordAppendedLines(Session& s, std::uintmax_t end);
+  // True when `line` (with its line end) is a line a kept run appended: it is then not
+  // to be appended again, and counts as used.
+  bool Take(std::string_view line);
 
-// After the server confirmed that its store is empty: no recorded reading can come
-// again, and the record goes.
-void ForgetKeptLines(Session& s);
+  // After the probe data file is closed at `end` bytes: records what this run appended.
+  void RecordAppended(std::uintmax_t end);
+
+  // After the server confirmed that its store is empty: no recorded reading can come
+  // again, and the record goes.
+  void Forget();
+
+ private:
+  FileSystem& files_;
+  std::filesystem::path dir_;
+  RunLog* log_;
+  std::unordered_multiset<std::string> lines_;
+  std::optional<std::uintmax_t> append_start_;
+};
 
 }  // namespace tavric

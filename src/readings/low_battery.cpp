@@ -1,49 +1,37 @@
 #include "readings/low_battery.h"
 
-#include <algorithm>
-
 #include "readings/number_format.h"
-#include "readings/output_files.h"
 
 namespace tavric {
-namespace {
 
-constexpr int kListed = 100;  // units reported; slot 100 is a spare that is overwritten
-
-int listed_count(const Session& s) {
-  return std::clamp<int>(s.LowVoltCount, 0, kListed);
-}
-
-}  // namespace
-
-void AddLowVolts(Session& s, std::int32_t ProbeID, float Vlt) {
+void LowBatteries::AddLowVolts(std::int32_t ProbeID, float Vlt) {
   if (Vlt < kLowestBatteryVolts) return;
-  const int count = listed_count(s);
+  const int count = LowVoltCount_;
   for (int i = 0; i < count; ++i) {
-    if (s.LowVoltProbe[i] == ProbeID) {
-      if (s.LowVolts[i] > Vlt) s.LowVolts[i] = Vlt;
+    if (LowVoltProbe_[i] == ProbeID) {
+      if (LowVolts_[i] > Vlt) LowVolts_[i] = Vlt;
       return;
     }
   }
-  s.LowVoltProbe[count] = ProbeID;
-  s.LowVolts[count] = Vlt;
-  s.LowVoltCount = static_cast<std::int16_t>(count < kListed ? count + 1 : count);
+  LowVoltProbe_[count] = ProbeID;
+  LowVolts_[count] = Vlt;
+  LowVoltCount_ = static_cast<std::int16_t>(count < kListed ? count + 1 : count);
 }
 
-std::string LowBatteryText(const Session& s) {
+std::string LowBatteries::LowBatteryText() const {
   std::string units;
-  for (int i = 0; i < listed_count(s); ++i) {
-    if (s.LowVoltProbe[i] <= 0) continue;
-    units += ", " + std::to_string(s.LowVoltProbe[i]) + " (" +
-             FormatNumber(s.LowVolts[i], "##0.0") + "V)";
+  for (int i = 0; i < LowVoltCount_; ++i) {
+    if (LowVoltProbe_[i] <= 0) continue;
+    units +=
+        ", " + std::to_string(LowVoltProbe_[i]) + " (" + FormatNumber(LowVolts_[i], "##0.0") + "V)";
   }
   if (units.empty()) return {};
   return "The following units have low battery readings:\r" + units.substr(2);
 }
 
-void ShowLowBatteryReport(Session& s) {
-  const std::string text = LowBatteryText(s);
-  if (!text.empty()) s.p.dialogs.message(kLowBatteryTitle, text);
+void LowBatteries::ShowLowBatteryReport(Dialogs& dialogs) const {
+  const std::string text = LowBatteryText();
+  if (!text.empty()) dialogs.message(kLowBatteryTitle, text);
 }
 
 }  // namespace tavric

@@ -26,53 +26,56 @@ std::error_code make_folder(FileSystem& files, const fs::path& dir) {
   return e && !files.is_directory(dir) ? e : std::error_code{};
 }
 
-[[noreturn]] void give_up(Session& s, const std::string& title, const std::string& why,
+[[noreturn]] void give_up(Platform& p, const std::string& title, const std::string& why,
                           int status) {
-  log_note(s.p.log, "output folder not taken: " + why);
-  s.p.dialogs.message(title, why + "\r" + "The server was not contacted; its readings are kept.");
+  log_note(p.log, "output folder not taken: " + why);
+  p.dialogs.message(title, why + "\r" + "The server was not contacted; its readings are kept.");
   throw ProgramEnd{status};
 }
 
 }  // namespace
 
-void TakeOutputFolder(Session& s) {
-  const fs::path& dir = s.p.output_dir;
-  FileSystem& files = s.p.files;
+std::unique_ptr<FileLock> TakeOutputFolder(Platform& p, Feedback& feedback) {
+  const fs::path& dir = p.output_dir;
+  FileSystem& files = p.files;
   if (const std::error_code e = make_folder(files, dir)) {
-    give_up(s, "ERROR",
+    give_up(p, "ERROR",
             "Cannot make the output folder " + path_text(dir) + ": " + e.message() + ".",
             kExitOutputFailed);
   }
-  const MonoTime start = s.p.clock.monotonic();
+  const MonoTime start = p.clock.monotonic();
   bool waiting = false;
+  std::unique_ptr<FileLock> lock;
   for (;;) {
     std::error_code e;
-    s.FolderLock = files.try_lock(dir / kFolderLockFile, e);
-    if (s.FolderLock) break;
+    lock = files.try_lock(dir / kFolderLockFile, e);
+    if (lock) break;
     if (!held_elsewhere(e)) {
-      give_up(s, "ERROR",
+      give_up(p, "ERROR",
               "Cannot write to the output folder " + path_text(dir) + ": " + e.message() + ".",
               kExitOutputFailed);
     }
-    const MonoTime waited = s.p.clock.monotonic() - start;
-    if (s.p.folder_wait && waited >= *s.p.folder_wait) {
+    const MonoTime waited = p.clock.monotonic() - start;
+    if (p.folder_wait && waited >= *p.folder_wait) {
       const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(waited).count();
-      give_up(s, "Folder In Use",
+      give_up(p, "Folder In Use",
               "Another download run kept the output folder " + path_text(dir) + " for " +
                   std::to_string(seconds) + " seconds.",
               kExitFolderBusy);
     }
     if (!waiting) {
       waiting = true;
-      log_note(s.p.log, "output folder held by another run: waiting");
-      ShowEvent(s, "Waiting for another download run to finish with " + path_text(dir) + " ...");
+      log_note(p.log, "output folder held by another run: waiting");
+      feedback.ShowEvent("Waiting for another download run to finish with " + path_text(dir) +
+                         " ...");
     }
-    MonoTime next = s.p.clock.monotonic() + kLockRetry;
-    if (s.p.folder_wait) next = std::min(next, start + *s.p.folder_wait);
-    s.p.window.sleep_until(next);
+    MonoTime next = p.clock.monotonic() + kLockRetry;
+    if (p.folder_wait) next = std::min(next, start + *p.folder_wait);
+    p.window.sleep_until(next);
   }
-  if (waiting) ShowEvent(s, "Connecting, please wait ...");
-  log_note(s.p.log, "output folder taken: " + path_text(dir));
+  if (waiting) feedback.ShowEvent("Connecting, please wait ...");
+  log_note(p.log, "output folder taken: " + path_text(dir));
+  return lock;
 }
 
 }  // namespace tavric

@@ -1,6 +1,9 @@
 #pragma once
 
-#include "session/session.h"
+#include <memory>
+
+#include "platform/platform.h"
+#include "session/feedback.h"
 
 namespace tavric {
 
@@ -10,6 +13,7 @@ inline constexpr const char* kFolderLockFile = "Tavric Download.lock";
 // touched: one run at a time writes a folder's dumps and probe data. While another run
 // holds the lock it waits, saying why on the event line, as long as the platform allows;
 // then, or when the folder cannot be made, it tells the user and ends the program.
-void TakeOutputFolder(Session& s);
+// Gives the lock, held until it is let go.
+std::unique_ptr<FileLock> TakeOutputFolder(Platform& p, Feedback& feedback);
 
 }  // namespace tavric

@@ -1,12 +1,18 @@
 #pragma once
 
+#include "readings/low_battery.h"
+#include "readings/output_files.h"
 #include "readings/record_text.h"
-#include "session/session.h"
 
 namespace tavric {
 
-// Writes a record's lines to the dump and probe data files and passes a low battery
-// on to the run's list.
-void WriteRecordLines(Session& s, const RecordLines& lines);
+// Where the run's readings go: the dump and probe data files, and the low-battery list.
+struct RecordWriter {
+  OutputFiles& files;
+  LowBatteries& low_batteries;
+
+  // Writes a record's lines and passes a low battery on to the list.
+  void WriteRecordLines(const RecordLines& lines);
+};
 
 }  // namespace tavric

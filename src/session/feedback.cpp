@@ -2,30 +2,30 @@
 
 namespace tavric {
 
-void ShowEvent(Session& s, const std::string& a) {
-  s.p.window.set_event_text(a);
-  s.p.window.yield();
+void Feedback::ShowEvent(const std::string& a) {
+  window_.set_event_text(a);
+  window_.yield();
 }
 
-void SetLed(Session& s, int Index, std::string_view Clr) {
+void Feedback::SetLed(int Index, std::string_view Clr) {
   if (Index != 0 && Index != 1) return;
   if (Clr == "N") {
-    s.p.window.show_led(Index, LedColour::Off);
+    window_.show_led(Index, LedColour::Off);
   } else if (Clr == "G") {
-    s.p.window.show_led(Index, LedColour::Green);
+    window_.show_led(Index, LedColour::Green);
   } else if (Clr == "R") {
-    s.p.window.show_led(Index, LedColour::Red);
+    window_.show_led(Index, LedColour::Red);
   }
 }
 
-void SetProgress(Session& s, long long percent) {
+void Feedback::SetProgress(long long percent) {
   if (percent < 0 || percent > 100) return;
-  s.p.window.set_progress(static_cast<int>(percent));
+  window_.set_progress(static_cast<int>(percent));
 }
 
-void NextDumpImg(Session& s) {
-  s.DumpImgIndex = static_cast<std::int16_t>(s.DumpImgIndex % 10 + 1);
-  s.p.window.show_dump_frame(s.DumpImgIndex);
+void Feedback::NextDumpImg() {
+  DumpImgIndex_ = static_cast<std::int16_t>(DumpImgIndex_ % 10 + 1);
+  window_.show_dump_frame(DumpImgIndex_);
 }
 
 }  // namespace tavric

@@ -14,7 +14,6 @@
 #include "app/run_summary.h"
 #include "app/status_check.h"
 #include "session/exit_status.h"
-#include "session/session.h"
 #include "win/console_stop.h"
 #include "win/indicator_art.h"
 #include "win/locations.h"
@@ -92,8 +91,7 @@ int Main(const std::vector<std::string>& arguments) {
   tavric::LaunchPlatform launch(
       machine, options, *trace, streams.err(),
       [](int number) { return tavric::path_text(tavric::win::port_device(number)); }, &port_list);
-  tavric::Session session(launch.platform());
-  session.StateDir = tavric::win::state_dir(app_data);
+  tavric::DownloadRun run(launch.platform(), tavric::win::state_dir(app_data));
   // From here on the console's Ctrl+C ends the run as a closed window would.
   tavric::win::ConsoleStop console_stop(window.hwnd());
 
@@ -102,12 +100,12 @@ int Main(const std::vector<std::string>& arguments) {
   int stop_status = 0;  // the first request to stop from outside, 0 = none
   window.on_unload = [&] {
     trace->note("window closed");
-    tavric::Form_Unload(session);
+    tavric::Form_Unload(run);
     status = tavric::kExitClosed;
   };
   window.on_tick = [&] {
     const std::optional<int> result =
-        options.status ? tavric::StatusCheck(session, streams.out()) : tavric::tmr_Timer(session);
+        options.status ? tavric::StatusCheck(run, streams.out()) : tavric::tmr_Timer(run);
     if (!result) return;  // a run is already in progress
     status = *result;
     ended = true;
@@ -133,7 +131,7 @@ int Main(const std::vector<std::string>& arguments) {
     ::ExitProcess(static_cast<UINT>(last));
   };
 
-  tavric::Form_Load(session);
+  tavric::Form_Load(launch.platform().window, launch.platform().settings);
   window.show();
   MSG msg;
   while (!ended && !window.closed() && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -144,7 +142,7 @@ int Main(const std::vector<std::string>& arguments) {
   }
   status = final_status();
   if (options.unattended && !options.quiet) {
-    tavric::PrintRunSummary(session.RunSummary, streams.out());
+    tavric::PrintRunSummary(run.RunSummary, streams.out());
   }
   tavric::note_exit(status, options, *trace, streams.err());
   console_stop.finished();
