@@ -39,18 +39,18 @@ struct OptionLaunch {
   std::ostringstream err;
   PortList* ports = nullptr;  // explains a port that would not open, when set
   std::unique_ptr<LaunchPlatform> launch;
-  std::unique_ptr<Session> session;
+  std::unique_ptr<DownloadRun> session;
 
   OptionLaunch() { host.settings.set("Port", "1"); }
 
   // The launch's download run, or `check` in its place (the status check).
-  int run(std::function<std::optional<int>(Session&)> check = nullptr) {
+  int run(std::function<std::optional<int>(DownloadRun&)> check = nullptr) {
     launch = std::make_unique<LaunchPlatform>(
         host.platform, options, trace, err, [](int n) { return "/dev/test" + std::to_string(n); },
         ports);
-    session = std::make_unique<Session>(launch->platform());
+    session = std::make_unique<DownloadRun>(launch->platform());
     host.window.on_close = [this] { Form_Unload(*session); };
-    Form_Load(*session);
+    Form_Load(launch->platform().window, launch->platform().settings);
     const std::optional<int> status = check ? check(*session) : tmr_Timer(*session);
     EXPECT_TRUE(status.has_value());
     return status.value_or(-1);

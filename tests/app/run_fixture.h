@@ -17,7 +17,7 @@ namespace tavric::runtest {
 // A whole launch on the test host: window loaded, unload wired, one run.
 struct Launch {
   testhost::TestHost host;
-  Session session{host.platform};
+  DownloadRun session{host.platform};
 
   Launch() {
     host.window.on_close = [this] { Form_Unload(session); };
@@ -25,7 +25,7 @@ struct Launch {
   }
 
   int run() {
-    Form_Load(session);
+    Form_Load(host.platform.window, host.platform.settings);
     const std::optional<int> status = tmr_Timer(session);
     EXPECT_TRUE(status.has_value());
     EXPECT_FALSE(host.dialogs.has_unused_answers());

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "protocol/crc.h"
-#include "session/session.h"
+#include "protocol/line.h"
+#include "session/feedback.h"
 #include "sim/faults.h"
 #include "sim/line_device.h"
 #include "tests/host/test_host.h"
@@ -77,7 +78,7 @@ Config with_fault(const std::string& item) {
   return config;
 }
 
-// A session with port 1 open and `device` at the far end (none: a silent line).
+// The line of port 1, open, with `device` at the far end (none: a silent line).
 struct Bench {
   explicit Bench(sim::LineDevice* device = nullptr) {
     if (device) host.line.attach(1, *device);
@@ -88,7 +89,8 @@ struct Bench {
     return std::chrono::duration<double>(host.clock.monotonic() - start).count();
   }
   testhost::TestHost host;
-  Session s{host.platform};
+  Feedback feedback{host.window};
+  Line line{host.line, host.clock, feedback, nullptr};
   MonoTime start = host.clock.monotonic();
 };
 
