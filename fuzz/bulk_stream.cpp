@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   FuzzHost h;
-  Session& s = h.session;
+  ServerStatus s;
   s.NewReadings = T;
   s.ReadPointer = read_pointer;
   s.BufferSize = store_size;
@@ -114,11 +114,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       h.line.pending.push_front({MonoTime{0}, v5_reply(19, reply)});
     }
   };
-  h.open_output();
-  skip_on_fault([&] { DumpAll(s); });
-  CloseOutputFiles(s);
-  // Each of the T frames is written once at most, from the stream or repaired.
+  h.run.output.PrepareOutputFiles();
+  RecordWriter out = h.run.writer();
+  skip_on_fault([&] { DumpAll(h.run.line, out, s); });
+  h.run.output.CloseOutputFiles();
+  // Each of the T frames is written once at most, from the stream or repaired; the new
+  // probe data file starts with its header line.
   const auto probe = h.files.lines("Tavric Probe Data.csv");
-  require(probe.size() <= static_cast<std::size_t>(T), "more readings than frames");
+  require(probe.size() <= static_cast<std::size_t>(T) + 1, "more readings than frames");
   return 0;
 }

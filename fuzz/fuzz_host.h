@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "session/session.h"
+#include "app/download_run.h"
 
 namespace tavric::fuzz {
 
@@ -113,18 +113,20 @@ class MapSettings : public SettingsStore {
   std::map<std::string, std::string> values;
 };
 
-// Output files in memory. Every write must be whole lines: a crash between two writes
-// then never leaves half a line behind.
+// Output files in memory. Every write to the dump and probe data files must be one
+// whole line: a crash between two writes then never leaves half a line behind.
 class MemoryFiles : public FileSystem {
  public:
   class File : public TextFile {
    public:
-    explicit File(std::string& content) : content_(content) {}
+    File(std::string& content, bool csv) : content_(content), csv_(csv) {}
     std::error_code write(std::string_view text) override {
-      require(text.size() >= 2 && text.substr(text.size() - 2) == "\r\n",
-              "a write that is not whole lines: " + std::string(text));
-      require(text.substr(0, text.size() - 2).find_first_of("\r\n") == std::string_view::npos,
-              "a stray line break in: " + std::string(text));
+      if (csv_) {
+        require(text.size() >= 2 && text.substr(text.size() - 2) == "\r\n",
+                "a write that is not whole lines: " + std::string(text));
+        require(text.substr(0, text.size() - 2).find_first_of("\r\n") == std::string_view::npos,
+                "a stray line break in: " + std::string(text));
+      }
       content_.append(text);
       return {};
     }
@@ -133,6 +135,7 @@ class MemoryFiles : public FileSystem {
 
    private:
     std::string& content_;
+    bool csv_;
   };
 
   std::error_code create_directory(const std::filesystem::path&) override { return {}; }
@@ -153,7 +156,7 @@ class MemoryFiles : public FileSystem {
     error.clear();
     std::string& content = files[f.string()];
     if (mode == OpenMode::Replace) content.clear();
-    return std::make_unique<File>(content);
+    return std::make_unique<File>(content, f.extension() == ".csv");
   }
   std::uintmax_t file_size(const std::filesystem::path& f, std::error_code& error) override {
     error.clear();
@@ -261,7 +264,7 @@ class FuzzLine : public SerialPort {
   std::optional<MonoTime> due_;
 };
 
-// Everything a Session needs, for one input.
+// Everything a download run needs, for one input.
 struct FuzzHost {
   FuzzClock clock;
   QuietWindow window{clock};
@@ -270,15 +273,7 @@ struct FuzzHost {
   FuzzLine line{clock};
   MemoryFiles files;
   Platform platform{window, dialogs, line, settings, clock, files, "/out"};
-  Session session{platform};
-
-  // Opens the two output files as the download stage has them, without the rotation
-  // of the dump files, which costs more than the routine under test.
-  void open_output() {
-    std::error_code e;
-    session.DumpFile = files.open("/out/Tavric Dumps/Dump00.csv", OpenMode::Replace, e);
-    session.ProbeFile = files.open("/out/Tavric Probe Data.csv", OpenMode::Append, e);
-  }
+  DownloadRun run{platform};
 };
 
 }  // namespace tavric::fuzz

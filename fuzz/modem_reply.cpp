@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string awaited = kAwaited[r.byte() % 3];
   const float wait = static_cast<float>(r.byte()) / 4.0F;
   FuzzHost h;
-  Session& s = h.session;
+  Modem& modem = h.run.modem;
   for (int i = 0; i < 2; ++i) {
     const Bytes answer = r.bytes(r.byte() % 16);
     h.dialogs.answers.emplace_back(answer.begin(), answer.end());
@@ -25,17 +25,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   h.line.pending = read_chunks(r);
 
   if (mode == 0) {
-    s.ModemExpect = awaited;
+    modem.expect(awaited);
     const MonoTime start = h.clock.now;
-    const bool came = WaitModemComms(s, wait);
+    const bool came = modem.WaitModemComms(wait);
     // The wait succeeds exactly when the awaited text is among what it collected, and
     // never outlasts its time.
-    require(came == (s.ModemReply.find(awaited) != std::string::npos), "verdict of the wait");
+    require(came == (modem.ModemReply().find(awaited) != std::string::npos), "verdict of the wait");
     require(h.clock.now - start <= seconds_f(wait) + seconds_f(0.001), "the wait overran");
   } else {
     try {
-      const bool through = ConnectThroughModem(s);
-      if (through) require(s.ModemConnected == 1 && !s.NoComms, "connected without a server");
+      if (modem.ConnectThroughModem(0.0F)) {
+        require(h.run.line.ModemConnected == 1, "connected without a call");
+      }
     } catch (const ProgramEnd&) {
       // A refused PIN, a failed dial or a silent server ends the program; so be it.
     }

@@ -10,21 +10,19 @@
 #include "protocol/status.h"
 #include "protocol/v5_exchange.h"
 #include "readings/fetch.h"
-#include "readings/output_files.h"
 
 namespace tavric::fuzz {
 namespace {
 
 // What every accepted v5 reply must be: a frame of L + 6 bytes whose check comes out at
 // 0, with status 1 and the request's command echoed.
-void require_sound_reply(const Session& s, int command) {
-  const auto& rx = s.RxBuffer;
-  const int frame = rx[4] + 6;
-  require(s.RxLength >= frame, "accepted a reply shorter than it announces");
+void require_sound_reply(const Reply& rx, int command) {
+  const std::size_t frame = rx[3] + std::size_t{6};
+  require(rx.size() >= frame, "accepted a reply shorter than it announces");
   std::int32_t crc = 0xFFFF;
-  for (int i = 2; i <= frame; ++i) update_crc(crc, rx[static_cast<std::size_t>(i)]);
+  for (std::size_t i = 1; i < frame; ++i) update_crc(crc, rx[i]);
   require(crc == 0, "accepted a reply with a bad check");
-  require(rx[5] == 1 && rx[6] == command, "accepted a bad status or another command");
+  require(rx[4] == 1 && rx[5] == command, "accepted a bad status or another command");
 }
 
 }  // namespace
@@ -38,37 +36,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int command = r.byte();
   const Bytes args = r.bytes(r.byte() % 8);
   FuzzHost h;
-  Session& s = h.session;
-  s.ModemConnected = r.byte() & 1;
+  Line& line = h.run.line;
+  line.ModemConnected = r.byte() & 1;
   h.line.pending = read_chunks(r);
 
   if (mode == 0) {
-    v5Add(s, command);
-    for (Byte b : args) v5Add(s, b);
-    v5Transmit(s);
-    require(s.TxLength == 0, "request left in TxBuffer");
-    if (!s.NoComms) require_sound_reply(s, command & 0xFF);
+    V5Request request;
+    request.v5Add(command);
+    for (Byte b : args) request.v5Add(b);
+    Reply reply;
+    if (v5Transmit(line, request, reply)) require_sound_reply(reply, command & 0xFF);
   } else if (mode == 1) {
-    v5GetStatus(s);
-    if (!s.NoComms) {
-      require_sound_reply(s, 16);
-      // The fields stand at positions 15 to 22: inside the data, which ends at L + 4.
-      require(s.RxBuffer[4] + 4 >= 22, "status read from beyond the reply's data");
-      for (std::int32_t v : {s.WritePointer, s.ReadPointer, s.BufferSize, s.NewReadings}) {
-        require(v >= 0 && v <= 65535, "status field out of range");
+    // The status is read from the whole reply the exchange took, as the run reads it.
+    V5Request request;
+    request.v5Add(16);
+    request.v5Add(0);
+    Reply reply;
+    if (v5Transmit(line, request, reply)) {
+      require_sound_reply(reply, 16);
+      if (const auto status = DecodeV5Status(reply.bytes(), h.clock.local_now(), 0.0F)) {
+        // The fields stand at positions 14 to 21: inside the data, which ends before L + 4.
+        require(V5DataEnd(reply.bytes()) >= 22, "status read from beyond the reply's data");
+        for (std::int32_t v :
+             {status->WritePointer, status->ReadPointer, status->BufferSize, status->NewReadings}) {
+          require(v >= 0 && v <= 65535, "status field out of range");
+        }
       }
     }
   } else {
-    h.open_output();
-    skip_on_fault([&] { GetReading(s, 300); });
-    CloseOutputFiles(s);
-    // The record sits at positions 9 to 40 of the reply: a line may only come from a
-    // reply whose data (up to position L + 4) reaches that far.
-    if (!h.files.lines("Dump00.csv").empty()) {
-      require(!s.NoComms, "lines written without an answer");
-      require_sound_reply(s, 19);
-      require(s.RxBuffer[4] + 4 >= 40, "lines written from a reply too short for a record");
-    }
+    h.run.output.PrepareOutputFiles();
+    RecordWriter out = h.run.writer();
+    bool answered = false;
+    skip_on_fault([&] { answered = GetReading(line, out, 300); });
+    h.run.output.CloseOutputFiles();
+    // A line may only come from an answer whose data holds a whole record.
+    if (h.files.lines("Dump00.csv").size() > 1)
+      require(answered, "lines written without an answer");
   }
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "link/pin_memory.h"
 #include "platform/dialogs.h"
@@ -21,6 +22,8 @@ class Modem {
   // Collects the modem's reply for at most `tmr` seconds; true when the expected answer
   // came, false on a reply holding "ERROR", "BUSY" or "CARRIER", or when time is up.
   bool WaitModemComms(float tmr);
+  // Sets the answer the next wait looks for ("OK", "READY", "CONNECT").
+  void expect(std::string answer) { ModemExpect_ = std::move(answer); }
 
   // Sends `cmd` (with a carriage return, except "+++") up to three times until the
   // modem confirms with "OK". A refused PIN is never sent a second time.

@@ -27,18 +27,21 @@ std::string read_file(const fs::path& p) {
 }
 
 TEST(FieldUse, OutputFolderIsMadeWithItsParentsBeforeThePortOpens) {
+  // The runs are made once the output folder is set, as the program makes its run.
   Launch l;
   const fs::path nested = l.host.output_dir / "share" / "RNQ7";
   l.host.platform.output_dir = nested;
   sim::V5Server server(v5_with(3));
   l.host.line.attach(1, server);
-  EXPECT_EQ(l.run(), kExitCompleted);
+  DownloadRun run(l.host.platform);
+  EXPECT_EQ(tmr_Timer(run).value_or(-1), kExitCompleted);
   EXPECT_EQ(read_file(nested / "Tavric Dumps/Dump00.csv").empty(), false);
 
   Launch blocked;  // a file stands where a parent folder should be
   std::ofstream(blocked.host.output_dir / "share");
   blocked.host.platform.output_dir = blocked.host.output_dir / "share" / "RNQ7";
-  EXPECT_EQ(blocked.run(), kExitOutputFailed);
+  DownloadRun blocked_run(blocked.host.platform);
+  EXPECT_EQ(tmr_Timer(blocked_run).value_or(-1), kExitOutputFailed);
   EXPECT_EQ(blocked.host.line.open_count(), 0);
   ASSERT_EQ(blocked.message_titles(), std::vector<std::string>{"ERROR"});
   EXPECT_NE(blocked.host.dialogs.messages()[0].text.find("Cannot make the output folder"),

@@ -70,7 +70,7 @@ TEST(RefusedPin, AWindowedRunSaysSoAndTakesAnotherPin) {
   sim::CellModem modem(server, ModemSetup::modem_config("2468", "0400111222"));
   l.host.line.attach(1, modem);
   l.host.settings.set("Cell", "0400111222");
-  RememberRefusedPin(l.session, "1357", "0400111222");
+  RememberRefusedPin(l.session.pins, "1357", "0400111222");
   l.host.dialogs.answer("1357");
   l.host.dialogs.answer("2468");
   l.host.dialogs.answer("0400111222");

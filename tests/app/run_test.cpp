@@ -145,7 +145,7 @@ TEST(DownloadRun, ReloadStartsBackFromTheWritePointerAndWraps) {
     l.host.line.attach(1, server);
     l.host.dialogs.answer(answer);
     EXPECT_EQ(l.run(), kExitCompleted);
-    EXPECT_EQ(l.session.NewReadings, fetched);
+    EXPECT_EQ(l.session.status.NewReadings, fetched);
     EXPECT_EQ(l.dump_lines().size(), fetched + 1U);
     EXPECT_EQ(server.clear_count(), 1);
     if (fetched == 10) {
@@ -250,13 +250,13 @@ TEST(DownloadRun, ImpossibleStoreDescriptionFetchesNothingAndKeepsTheStore) {
     l.host.line.set_comm_port(1);
     std::string error;
     ASSERT_TRUE(l.host.line.open(error));
-    Session& s = l.session;
-    s.NoComms = false;
-    s.BufferSize = size;
-    s.ReadPointer = read;
-    s.WritePointer = write;
-    s.NewReadings = 0;  // not even the reload prompt may come
-    RunStages(s, false);
+    DownloadRun& run = l.session;
+    run.link.NoComms = false;
+    run.status.BufferSize = size;
+    run.status.ReadPointer = read;
+    run.status.WritePointer = write;
+    run.status.NewReadings = 0;  // not even the reload prompt may come
+    RunStages(run, false);
     const auto commands = server.commands();
     EXPECT_EQ(std::count(commands.begin(), commands.end(), 19), 0);
     EXPECT_EQ(server.clear_count(), 0);

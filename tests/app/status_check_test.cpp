@@ -15,7 +15,7 @@ using launchtest::v5_with;
 struct StatusLaunch : OptionLaunch {
   std::ostringstream out;
   int check() {
-    return run([this](Session& s) { return StatusCheck(s, out); });
+    return run([this](DownloadRun& r) { return StatusCheck(r, out); });
   }
   // The server was asked for nothing but its status, and no output file was made.
   void expect_nothing_touched(const std::vector<int>& commands, const std::vector<int>& status) {

@@ -13,7 +13,6 @@
 #include "qt/indicator_art.h"
 #include "qt/main_window.h"
 #include "session/feedback.h"
-#include "session/session.h"
 #include "tests/host/test_host.h"
 
 namespace tavric {
@@ -35,16 +34,13 @@ TEST(MainWindow, ShowsItsIndicatorsAndRendersAFinishedWindow) {
 
   // Drive it as a run would: the lamps and the animation change at once, the event line
   // and the bar within a tenth of a second.
-  testhost::TestHost host;
-  Platform platform{window,     host.dialogs, host.line,      host.settings,
-                    host.clock, host.files,   host.output_dir};
-  Session s(platform);
-  ShowEvent(s, "Loading reading 37/100");
-  SetLed(s, 0, "N");
-  SetLed(s, 1, "G");
-  for (int i = 0; i < 4; ++i) NextDumpImg(s);
-  SetProgress(s, 37);
-  SetProgress(s, 250);
+  Feedback feedback(window);
+  feedback.ShowEvent("Loading reading 37/100");
+  feedback.SetLed(0, "N");
+  feedback.SetLed(1, "G");
+  for (int i = 0; i < 4; ++i) feedback.NextDumpImg();
+  feedback.SetProgress(37);
+  feedback.SetProgress(250);
   EXPECT_EQ(window.event_line()->text(), "Loading reading 37/100");
   QEventLoop tenth;
   QTimer::singleShot(150, &tenth, &QEventLoop::quit);
