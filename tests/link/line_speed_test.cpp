@@ -21,16 +21,16 @@ TEST(SetBaudrate, LoSendsNothingAndHiMovesBothSidesAndBack) {
   slow.turnaround = std::chrono::milliseconds(550);
   sim::LegacyServer server(slow);
   Bench b(&server);
-  SetBaudrate(b.s, 1);
+  LinkState link;
+  SetBaudrate(b.line, link, /*speed_hi=*/false, 1);
   EXPECT_TRUE(b.host.line.sent().empty());
   EXPECT_EQ(b.host.line.settings(), "9600,n,8,1");
 
-  b.host.window.set_speed_hi(true);
-  SetBaudrate(b.s, 1);
+  SetBaudrate(b.line, link, /*speed_hi=*/true, 1);
   EXPECT_EQ(b.host.line.settings(), "56000,n,8,1");
   EXPECT_EQ(speed_requests(server), (std::vector<std::pair<int, int>>{{1, 9600}, {1, 56000}}));
-  SetBaudrate(b.s, 0);
-  EXPECT_FALSE(b.s.NoComms);
+  SetBaudrate(b.line, link, /*speed_hi=*/true, 0);
+  EXPECT_FALSE(link.NoComms);
   EXPECT_EQ(b.host.line.settings(), "9600,n,8,1");
   EXPECT_EQ(server.baud(), 9600);
 }
@@ -38,9 +38,9 @@ TEST(SetBaudrate, LoSendsNothingAndHiMovesBothSidesAndBack) {
 TEST(SetBaudrate, FallsBackTo9600WhenTheServerStaysBehind) {
   sim::LegacyServer server(with_fault<sim::LegacyServer::Config>("ignores-speed-change"));
   Bench b(&server);
-  b.host.window.set_speed_hi(true);
-  SetBaudrate(b.s, 1);
-  EXPECT_FALSE(b.s.NoComms);  // the return to code 0 was answered
+  LinkState link;
+  SetBaudrate(b.line, link, /*speed_hi=*/true, 1);
+  EXPECT_FALSE(link.NoComms);  // the return to code 0 was answered
   EXPECT_EQ(b.host.line.settings(), "9600,n,8,1");
   // The check at 56000 bit/s never reached it; then code 0 at 9600 bit/s.
   EXPECT_EQ(speed_requests(server), (std::vector<std::pair<int, int>>{{1, 9600}, {0, 9600}}));

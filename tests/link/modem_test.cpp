@@ -46,7 +46,7 @@ TEST(ModemRun, CallWithPinDownloadsThroughTheCallAndHangsUp) {
   EXPECT_EQ(l.host.settings.get("Cell", ""), "0400 999 888");
   EXPECT_EQ(rig.server->clear_count(), 1);
   EXPECT_EQ(rig.modem->hangups(), 1);
-  EXPECT_EQ(l.session.ModemConnected, 0);
+  EXPECT_EQ(l.session.line.ModemConnected, 0);
 }
 
 TEST(ModemRun, SimWithoutPinAndAModemThatWakesLate) {
@@ -119,13 +119,13 @@ TEST(ModemDialogue, RepliesAreMatchedAsTheyCome) {
   l.host.line.set_comm_port(1);
   std::string error;
   ASSERT_TRUE(l.host.line.open(error));
-  Session& s = l.session;
+  Modem& m = l.session.modem;
   const MonoTime start = l.host.clock.monotonic();
-  EXPECT_FALSE(ModemComms(s, "AT"));  // "ok" in lower case never satisfies
+  EXPECT_FALSE(m.ModemComms("AT"));  // "ok" in lower case never satisfies
   EXPECT_EQ(l.host.clock.monotonic() - start, std::chrono::seconds(3));
-  s.ModemExpect = "OK";
+  // The wait still looks for "OK", as the command left it.
   l.host.line.output(Bytes{'A', 'T', '\r'});
-  EXPECT_FALSE(WaitModemComms(s, 1.0F));  // "error" in lower case ends the wait at once
+  EXPECT_FALSE(m.WaitModemComms(1.0F));  // "error" in lower case ends the wait at once
   EXPECT_LT(l.host.clock.monotonic() - start, std::chrono::milliseconds(3100));
 }
 

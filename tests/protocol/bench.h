@@ -42,8 +42,8 @@ class FixedReplies : public sim::LineDevice {
   sim::LineEnd* line_ = nullptr;
 };
 
-inline Bytes legacy_frame(const Bytes& data) {  // data from position 7 on
-  Bytes f{0x5E, 0xFF, 0xFF, 0xFF, static_cast<Byte>(data.size() + 9), 1};
+inline Bytes legacy_frame(const Bytes& data, Byte status = 1) {  // data from position 6 on
+  Bytes f{0x5E, 0xFF, 0xFF, 0xFF, static_cast<Byte>(data.size() + 9), status};
   f.insert(f.end(), data.begin(), data.end());
   int sum = 0;
   for (std::size_t i = 1; i < f.size(); ++i) sum += f[i];
@@ -60,10 +60,10 @@ inline Bytes v5_frame(Byte command, const Bytes& data, Byte status = 1) {
   return f;
 }
 
-// Positions `from` to `from + n - 1`, counting from 1; fewer when `c` ends before.
+// Positions `from` to `from + n - 1`, counting from 0; fewer when `c` ends before.
 template <typename C>
 Bytes slice(const C& c, std::size_t from, std::size_t n) {
-  const std::size_t first = std::min(from - 1, c.size());
+  const std::size_t first = std::min(from, c.size());
   const std::size_t last = std::min(first + n, c.size());
   return Bytes(c.begin() + static_cast<long>(first), c.begin() + static_cast<long>(last));
 }
