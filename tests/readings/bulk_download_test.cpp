@@ -14,13 +14,17 @@ namespace {
 using namespace testing;  // NOLINT
 using std::chrono::milliseconds;
 
-std::vector<std::string> DumpFour(Bench& b) {
-  b.s.ReadPointer = 0;
-  b.s.WritePointer = 4;
-  b.s.NewReadings = 4;
-  b.s.BufferSize = 1000;
-  DumpAll(b.s);
-  return b.DumpLines();
+struct Dumped {
+  bool answered;  // the link held
+  std::vector<std::string> lines;
+};
+
+Dumped DumpFour(Bench& b) {  // the four readings of a store of 1000 slots
+  b.status.WritePointer = 4;
+  b.status.NewReadings = 4;
+  b.status.BufferSize = 1000;
+  const bool answered = DumpAll(b.line, b.out, b.status).answered;
+  return {answered, b.DumpLines()};
 }
 
 TEST(DumpAll, StreamWritesWhatTheOneByOneFetchWritesBarMarkers) {
@@ -33,16 +37,16 @@ TEST(DumpAll, StreamWritesWhatTheOneByOneFetchWritesBarMarkers) {
   config.records = sim::RecordGenerator(options).take(60);
   sim::V5Server bulk_server(config), single_server(config);
   Bench bulk(bulk_server), single(single_server);
-  bulk.s.ReadPointer = 300;
-  bulk.s.NewReadings = 60;
-  DumpAll(bulk.s);
-  for (int slot = 300; slot < 360; ++slot) GetReading(single.s, slot);
+  bulk.status.ReadPointer = 300;
+  bulk.status.NewReadings = 60;
+  const DumpResult result = DumpAll(bulk.line, bulk.out, bulk.status);
+  for (int slot = 300; slot < 360; ++slot) GetReading(single.line, single.out, slot);
   auto fetched = single.DumpLines();
   std::erase_if(fetched, [](const std::string& l) { return l[0] == '!' || l[0] == '?'; });
   ASSERT_LT(fetched.size(), 60U);  // the mix holds settings and invalid kinds
   EXPECT_EQ(bulk.DumpLines(), fetched);
   EXPECT_EQ(bulk.probe(), single.probe());
-  EXPECT_FALSE(bulk.s.NoComms);
+  EXPECT_TRUE(result.answered);
   ASSERT_EQ(bulk_server.requests().size(), 1U);
   EXPECT_EQ(bulk_server.requests()[0].args, (Bytes{0x01, 0x86, 0xD0, 0x34, 0x01, 0x2C, 0x00}));
 }
@@ -87,14 +91,15 @@ TEST(DumpAll, ParserSurvivesNoiseBadEndBytesInnerMarksAndShortGaps) {
   server.Frame(300, 3);                            // cut short by the mark inside
   server.Frame(5200, 4);                           // after a gap of 4.9 seconds
   Bench b(server);
+  const Dumped d = DumpFour(b);
   std::string units;
-  for (const auto& line : DumpFour(b)) units += line.substr(0, line.find(','));
+  for (const auto& line : d.lines) units += line.substr(0, line.find(','));
   // 2 and 3 are damaged; 4, with no intact neighbour to vouch for its number, is taken as
   // damaged too: all three are fetched singly after the stream.
   EXPECT_EQ(units, "1234");
   // The stream's frames, then the three single fetches.
   EXPECT_EQ(b.host.window.progress_history(), (std::vector<int>{25, 50, 100, 33, 66, 100}));
-  EXPECT_FALSE(b.s.NoComms);
+  EXPECT_TRUE(d.answered);
 }
 
 // When the first single fetch went out: the stream had ended by then.
@@ -122,9 +127,10 @@ TEST(DumpAll, TheStreamEndsAtItsLastFrameAndNotBefore) {
   server.Frame(400, 4);
   Bench b(server);
   const MonoTime start = b.host.clock.monotonic();
-  EXPECT_EQ(Units(DumpFour(b)), "1234");
+  const Dumped d = DumpFour(b);
+  EXPECT_EQ(Units(d.lines), "1234");
   EXPECT_LT(b.host.clock.monotonic() - start, std::chrono::seconds(1));
-  EXPECT_FALSE(b.s.NoComms);
+  EXPECT_TRUE(d.answered);
 
   ScriptedStream early;
   early.Frame(100, 1);
@@ -135,7 +141,7 @@ TEST(DumpAll, TheStreamEndsAtItsLastFrameAndNotBefore) {
   const MonoTime sent = e.host.clock.monotonic();
   // The stream went on past the false last frame to the true one; the slots after the
   // cut frame were fetched singly after that.
-  EXPECT_EQ(Units(DumpFour(e)), "1234");
+  EXPECT_EQ(Units(DumpFour(e).lines), "1234");
   EXPECT_GE(FirstSingleFetch(e) - sent, milliseconds(400));
 }
 
@@ -150,12 +156,12 @@ TEST(DumpAll, ASlowStreamIsWaitedForAndAnEndlessOneIsNot) {
   sim::add_fault(config.faults, "slow-stream");
   sim::V5Server slow(config);
   Bench b(slow);
-  b.s.WritePointer = 2000;
-  b.s.NewReadings = 2000;
-  b.s.BufferSize = 4000;
-  DumpAll(b.s);
-  EXPECT_FALSE(b.s.NoComms);
-  EXPECT_EQ(b.s.MissingCount, 0);
+  b.status.WritePointer = 2000;
+  b.status.NewReadings = 2000;
+  b.status.BufferSize = 4000;
+  const DumpResult result = DumpAll(b.line, b.out, b.status);
+  EXPECT_TRUE(result.answered);
+  EXPECT_EQ(result.missing, 0);
   EXPECT_EQ(slow.commands(), std::vector<int>{4});  // nothing fetched singly
   EXPECT_EQ(slow.frames_sent(), 2000);
 
@@ -164,7 +170,7 @@ TEST(DumpAll, ASlowStreamIsWaitedForAndAnEndlessOneIsNot) {
   endless.singles = false;
   Bench e(endless);
   const MonoTime start = e.host.clock.monotonic();
-  EXPECT_TRUE(DumpFour(e).empty());
+  EXPECT_TRUE(DumpFour(e).lines.empty());
   EXPECT_LT(FirstSingleFetch(e) - start, std::chrono::seconds(5));
 }
 
@@ -174,14 +180,16 @@ TEST(DumpAll, SilenceEndsTheTransferAndKeepsTheStore) {
   broken.Frame(100, 1);
   broken.Frame(5200, 2);  // after five seconds of silence
   Bench b(broken);
-  EXPECT_EQ(DumpFour(b).size(), 1U);
-  EXPECT_TRUE(b.s.NoComms);
+  const Dumped d = DumpFour(b);
+  EXPECT_EQ(d.lines.size(), 1U);
+  EXPECT_FALSE(d.answered);
 
   ScriptedStream quiet;  // answers, then never streams
   Bench q(quiet);
   const MonoTime start = q.host.clock.monotonic();
-  EXPECT_TRUE(DumpFour(q).empty());
-  EXPECT_TRUE(q.s.NoComms);
+  const Dumped none = DumpFour(q);
+  EXPECT_TRUE(none.lines.empty());
+  EXPECT_FALSE(none.answered);
   EXPECT_GE(q.host.clock.monotonic() - start, std::chrono::seconds(5));
 }
 
@@ -189,8 +197,9 @@ TEST(DumpAll, UnformableRequestsAreNotSent) {
   ScriptedStream server;
   Bench b(server);
   b.host.clock.set_local(LocalDateTime{1999, 12, 31, 23, 59, 0});  // no two-digit year
-  EXPECT_TRUE(DumpFour(b).empty());
-  EXPECT_TRUE(b.s.NoComms);
+  const Dumped d = DumpFour(b);
+  EXPECT_TRUE(d.lines.empty());
+  EXPECT_FALSE(d.answered);
   EXPECT_TRUE(b.host.line.sent().empty());
 }
 

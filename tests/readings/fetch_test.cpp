@@ -34,15 +34,14 @@ const std::string kErased = "!  65535 ,CRC error";
 TEST(GetReading, WritesTheSlotsRecordOrItsMarkerAndNothingOnAFault) {
   sim::V5Server server(Holding<sim::V5Server>({kKind1, kKind0, kLate}, 4));  // slots 997..999
   Bench b(server);
-  for (int slot : {997, 998, 5}) GetReading(b.s, slot);
+  for (int slot : {997, 998, 5}) EXPECT_TRUE(GetReading(b.line, b.out, slot)) << slot;
   ASSERT_EQ(server.requests().size(), 3U);
   EXPECT_EQ(server.requests()[2].args, (Bytes{0, 5}));
-  EXPECT_THROW(GetReading(b.s, 999), RunFault);
-  EXPECT_THROW(GetReading(b.s, -1), RunFault);  // out-of-range slots are never asked for
-  EXPECT_THROW(GetReading(b.s, 65536), RunFault);
-  EXPECT_EQ(server.requests().size() * 100 + b.s.TxLength, 400U);
-  GetReading(b.s, 997);  // the link is dead now
-  EXPECT_TRUE(b.s.NoComms);
+  EXPECT_THROW(GetReading(b.line, b.out, 999), RunFault);
+  EXPECT_THROW(GetReading(b.line, b.out, -1), RunFault);  // out-of-range slots are never asked for
+  EXPECT_THROW(GetReading(b.line, b.out, 65536), RunFault);
+  EXPECT_EQ(server.requests().size(), 4U);
+  EXPECT_FALSE(GetReading(b.line, b.out, 997));  // the link is dead now
   const auto lines = b.DumpLines();
   ASSERT_EQ(lines.size(), 3U);
   EXPECT_EQ(lines[0], kDump1);
@@ -58,11 +57,13 @@ TEST(GetData, WritesTheFourRecordsOfEachBlockThatIsNotEmpty) {
   sim::LegacyServer server(Holding<sim::LegacyServer>(
       {kKind1, damaged, kLate, kKind0, kKind1, erased, erased, erased, erased, kKind0}, 3));
   Bench b(server);
-  for (int counter : {1, 2, 0, 32705, 3, 4}) GetData(b.s, counter);  // 0, 32705 fetch nothing
+  std::vector<bool> answered;
+  for (int counter : {1, 2, 0, 32705, 3, 4}) answered.push_back(GetData(b.line, b.out, counter));
   ASSERT_GE(server.requests().size(), 3U);
   EXPECT_EQ(server.requests()[0].args, (Bytes{0, 64, 0, 0}));
   EXPECT_EQ(server.requests()[2].args, (Bytes{0, 66, 0, 0}));
-  EXPECT_TRUE(b.s.NoComms);  // the link died before counter 4
+  // 0 and 32705 fetch nothing; the link died before counter 4.
+  EXPECT_EQ(answered, (std::vector<bool>{true, true, true, true, true, false}));
   auto lines = b.DumpLines();
   ASSERT_EQ(lines.size(), 8U);
   lines[3] = lines[3].substr(0, kDump0.size());

@@ -6,8 +6,13 @@
 #include <vector>
 
 #include "protocol/crc.h"
+#include "protocol/line.h"
+#include "protocol/status.h"
+#include "readings/low_battery.h"
 #include "readings/output_files.h"
 #include "readings/record.h"
+#include "readings/record_writer.h"
+#include "session/feedback.h"
 #include "sim/request_parser.h"
 #include "tests/host/test_host.h"
 
@@ -59,16 +64,17 @@ struct ScriptedServer : sim::LineDevice {
   sim::LineEnd* line = nullptr;
 };
 
-// A session on the open port 1, with `server` at the far end and the files prepared.
+// The open port 1 with `server` at the far end, the output files prepared, and the
+// status the download works from.
 struct Bench {
   explicit Bench(sim::LineDevice& server) {
     host.line.attach(1, server);
     std::string error;
     host.line.open(error);
-    PrepareOutputFiles(s);
+    output.PrepareOutputFiles();
   }
   std::vector<std::string> DumpLines() {  // after the header, without line ends
-    CloseOutputFiles(s);
+    output.CloseOutputFiles();
     std::vector<std::string> lines;
     std::stringstream in(host.read_output("Tavric Dumps/Dump00.csv"));
     for (std::string line; std::getline(in, line);)
@@ -79,7 +85,12 @@ struct Bench {
   std::string probe() const { return host.read_output("Tavric Probe Data.csv"); }
 
   testhost::TestHost host;
-  Session s{host.platform};
+  Feedback feedback{host.platform.window};
+  Line line{host.platform.port, host.platform.clock, feedback, host.platform.log};
+  OutputFiles output{host.platform.files, host.platform.output_dir, host.platform.log};
+  LowBatteries low_batteries;
+  RecordWriter out{output, low_batteries};
+  ServerStatus status;
 };
 
 }  // namespace tavric::testing

@@ -100,7 +100,7 @@ TEST(BulkRepair, ARepairThatFailsKeepsTheStoreAndCountsWhatItLeft) {
   EXPECT_EQ(run.violation(), "");
   EXPECT_EQ(run.launch.probe_lines().size(), 200 - 10 + 3 + 1U);
   EXPECT_EQ(run.launch.message_titles(), std::vector<std::string>{"NO COMMS"});
-  EXPECT_EQ(run.launch.session.MissingCount, 7);
+  EXPECT_EQ(run.launch.session.missing.MissingCount, 7);
 }
 
 // A full store, where the two pointers meet, and a count beyond the pointers' distance:

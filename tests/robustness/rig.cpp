@@ -203,7 +203,7 @@ Outcome run(const Scenario& sc) {
   StepFaultFiles files(clock, sc.file_step, sc.file_mode);
   const fs::path out_dir = "/run-output";
   Platform platform{window, dialogs, line, settings, clock, files, out_dir};
-  Session s(platform);
+  DownloadRun session(platform);
   settings.set("Port", "1");
   settings.set("Speed", is_hi(sc.path) ? "1" : "0");
   seed_history(files, out_dir);
@@ -237,9 +237,9 @@ Outcome run(const Scenario& sc) {
     }
   }
 
-  Form_Load(s);
+  Form_Load(window, settings);
   Outcome out;
-  out.status = tmr_Timer(s).value_or(-1);
+  out.status = tmr_Timer(session).value_or(-1);
   out.file_steps = files.steps();
   out.requests = legacy ? static_cast<int>(legacy->requests().size())
                         : static_cast<int>(v5->requests().size());

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "readings/record_text.h"
-#include "session/session.h"
 #include "sim/faults.h"
 #include "sim/record.h"
 #include "tests/host/test_host.h"
