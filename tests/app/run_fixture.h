@@ -14,14 +14,21 @@
 
 namespace tavric::runtest {
 
-// A whole launch on the test host: window loaded, unload wired, one run.
+// A whole launch on the test host: window loaded, unload wired, one run. The run's
+// notes go to `log` when one is given: the run is made after the platform is complete,
+// as the program makes it.
 struct Launch {
   testhost::TestHost host;
-  DownloadRun session{host.platform};
+  DownloadRun session;
 
-  Launch() {
+  explicit Launch(RunLog* log = nullptr) : session(with_log(host, log)) {
     host.window.on_close = [this] { Form_Unload(session); };
     host.settings.set("Port", "1");
+  }
+
+  static Platform& with_log(testhost::TestHost& h, RunLog* log) {
+    h.platform.log = log;
+    return h.platform;
   }
 
   int run() {

@@ -27,9 +27,8 @@ std::string path_of(const Launch& l, const std::filesystem::path& relative) {
 }
 
 TEST(RunSummary, AWholeRunNamesServerCountsStoreClockAndFiles) {
-  Launch l;
   Notes notes;
-  l.host.platform.log = &notes;
+  Launch l(&notes);
   l.host.clock.set_local({2012, 3, 4, 14, 1, 5});
   sim::V5Server::Config c;
   c.records = clean_records(12);

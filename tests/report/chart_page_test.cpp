@@ -110,12 +110,11 @@ TEST(ChartPage, AFailedWriteLeavesTheOldPage) {
 // said on the event line and in the trace, and the run's status stays.
 TEST(ChartPage, WrittenAfterARun) {
   for (const bool page_fails : {false, true}) {
-    runtest::Launch l;
     struct Notes : RunLog {
       void note(const std::string& text) override { all += text + "\n"; }
       std::string all;
     } trace;
-    l.host.platform.log = &trace;
+    runtest::Launch l(&trace);
     if (page_fails) l.host.files.fail("rename", kChartPageFile);
     sim::V5Server::Config c;
     c.records = runtest::clean_records(12);
