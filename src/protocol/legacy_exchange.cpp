@@ -14,7 +14,7 @@ constexpr int kCycles = 3;
 std::size_t take_reply_bytes(Line& line, std::int16_t& AnswerLength, Reply& reply) {
   const Bytes bytes = line.port.input();
   for (const Byte b : bytes) {
-    if (reply.size() == 0 && b != kLegacyStartByte) continue;
+    if (reply.size() == 0 && b != kStartByte) continue;
     reply.append(b);
     if (reply.size() == kLegacyLengthAt + 1 && b >= kLegacyShortestReply) AnswerLength = b;
   }

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "protocol/legacy_frame.h"
+#include "protocol/frames.h"
 #include "protocol/line.h"
 #include "protocol/reply.h"
 

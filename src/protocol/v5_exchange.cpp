@@ -31,7 +31,7 @@ bool collect_reply(Line& line, const Bytes& request, MonoTime wait, Reply& reply
     const Bytes bytes = line.port.input();
     for (const Byte b : bytes) {
       if (reply.size() == 0) {
-        if (b == kV5StartByte) {
+        if (b == kStartByte) {
           reply.append(b);
           crc = 0xFFFF;
         }

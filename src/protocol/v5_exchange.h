@@ -2,7 +2,7 @@
 
 #include "protocol/line.h"
 #include "protocol/reply.h"
-#include "protocol/v5_frame.h"
+#include "protocol/frames.h"
 
 namespace tavric {
 

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "protocol/legacy_frame.h"
+#include "protocol/frames.h"
 #include "protocol/status.h"
-#include "protocol/v5_frame.h"
 #include "tests/protocol/bench.h"
 
 namespace tavric::testing {

@@ -73,5 +73,31 @@ TEST(GetData, WritesTheFourRecordsOfEachBlockThatIsNotEmpty) {
   EXPECT_EQ(std::ranges::count(b.probe(), '\n'), 1 + 3);
 }
 
+// Records are read from a whole reply's bytes alone: only from its data, never from its
+// check bytes or from past its end.
+TEST(FetchReplies, RecordsComeOnlyFromTheDataOfAWholeReply) {
+  RecordBytes record;
+  record.fill(7);
+  // A v5 reply: start, address, length L, status, command 19, the slot, the record, check.
+  const auto v5_reply = [&](Byte length) {
+    Bytes reply{0x5E, 0xFF, 0xFF, length, 1, 19, 0x01, 0x2C};
+    reply.insert(reply.end(), record.begin(), record.end());
+    reply.insert(reply.end(), {0, 0});
+    return reply;
+  };
+  EXPECT_EQ(ReadingRecordOf(v5_reply(36)), record);
+  EXPECT_FALSE(ReadingRecordOf(v5_reply(35)));  // its last byte would be a check byte
+
+  // A legacy block reply: 11 bytes before the four records, then the sum and end byte.
+  Bytes block(11, 0);
+  for (int k = 0; k < 4; ++k) block.insert(block.end(), record.begin(), record.end());
+  block.insert(block.end(), {0, 0, 0x5F});
+  EXPECT_EQ(BlockRecordsOf(block), std::vector<RecordBytes>(4, record));
+  block[11] = 255;  // an erased first record: the block is empty
+  EXPECT_EQ(BlockRecordsOf(block), std::vector<RecordBytes>{});
+  block.pop_back();
+  EXPECT_FALSE(BlockRecordsOf(block));
+}
+
 }  // namespace
 }  // namespace tavric

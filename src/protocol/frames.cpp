@@ -1,7 +1,9 @@
-#include "protocol/legacy_frame.h"
+#include "protocol/frames.h"
 
 #include <cmath>
 #include <limits>
+
+#include "protocol/crc.h"
 
 namespace tavric {
 namespace {
@@ -30,7 +32,7 @@ void LegacyRequest::TxAdd(double xByte) {
 
 Bytes LegacyRequest::frame() const {
   const auto length = static_cast<std::int32_t>(kLegacyPayloadAt + payload_.size() + 3);
-  Bytes frame{kLegacyStartByte, 0xFF, 0xFF, 0xFF, low_byte(length), 0};
+  Bytes frame{kStartByte, 0xFF, 0xFF, 0xFF, low_byte(length), 0};
   std::int32_t sum = 3 * 0xFF + length;
   for (const std::int16_t e : payload_) {
     frame.push_back(low_byte(e));
@@ -48,6 +50,21 @@ bool LegacyReplySound(ByteView reply) {
   if (reply[5] != 1 || reply[n - 1] != kLegacyEndByte) return false;
   const std::int32_t sum = sum_of(reply.subspan(1, n - 4));
   return reply[n - 3] == sum / 256 && reply[n - 2] == sum % 256;
+}
+
+Bytes V5Request::frame() const {
+  Bytes frame{kStartByte, kV5AnyAddress, kV5AnyAddress,
+              static_cast<Byte>((payload_.size() + 1) & 0xFF), 0};
+  frame.insert(frame.end(), payload_.begin(), payload_.end());
+  GenerateCRC(frame);
+  return frame;
+}
+
+bool V5ReplyAnswers(ByteView request, ByteView reply) {
+  if (request.size() < 6 || reply.size() < 6) return false;
+  if (request[1] != kV5AnyAddress && reply[1] != request[1]) return false;
+  if (request[2] != kV5AnyAddress && reply[2] != request[2]) return false;
+  return reply[4] == 1 && reply[5] == request[5];
 }
 
 }  // namespace tavric
