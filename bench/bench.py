@@ -648,13 +648,14 @@ def run_silent(build, runs, keep):
             exchanges, last = read_trace(trace)
             legacy = [e for e in exchanges if e.is_legacy() and e.baud_out == 9600]
             v5 = [e for e in exchanges if e.is_v5()]
-            # After the v5 attempts the program asks once at 56000 bit/s for a legacy server
-            # left at that speed, then looks for a cell modem ("ATE0").
+            # After the v5 attempts the program looks for a cell modem ("ATE0"), then, with
+            # none found, asks once at 56000 bit/s for a legacy server left at that speed.
             stranded = [e for e in exchanges if e.is_legacy() and e.baud_out == 56000]
             modem = [e for e in exchanges if e.t_out > v5[-1].t_out and not e.is_v5()
                      and not e.is_legacy()]
-            v5_end = stranded[0].t_out if stranded else (modem[0].t_out if modem else last)
-            modem_start = modem[0].t_out if modem else last
+            stranded_start = stranded[0].t_out if stranded else last
+            modem_start = modem[0].t_out if modem else stranded_start
+            v5_end = modem_start
             fig = {
                 "status": status,
                 "legacy_attempts": len(legacy),
@@ -666,9 +667,9 @@ def run_silent(build, runs, keep):
                 "cpu_waiting": child.cpu_between(legacy[0].t_out, v5_end),
                 "wait_s": (v5_end - legacy[0].t_out) / 1000.0,
                 "stranded_attempts": len(stranded),
-                "stranded_all": (modem_start - v5_end) / 1000.0,
+                "stranded_all": (last - stranded_start) / 1000.0,
                 "modem_attempts": len(modem),
-                "modem_all": (last - modem_start) / 1000.0,
+                "modem_all": (stranded_start - modem_start) / 1000.0,
             }
             results.append(fig)
             sys.stderr.write(f"  silent: legacy {fig['legacy_cycle']:.3f} s "
