@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "platform/clock.h"
-#include "platform/digest.h"
 #include "platform/dialogs.h"
+#include "platform/digest.h"
 #include "platform/file_system.h"
 #include "platform/run_log.h"
 #include "platform/serial_port.h"

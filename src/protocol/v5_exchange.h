@@ -1,8 +1,8 @@
 #pragma once
 
+#include "protocol/frames.h"
 #include "protocol/line.h"
 #include "protocol/reply.h"
-#include "protocol/frames.h"
 
 namespace tavric {
 
