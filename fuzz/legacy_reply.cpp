@@ -2,10 +2,12 @@
 // against a line that sends whatever the fuzzer wrote, in pieces and with gaps.
 //
 // Input: [mode][command][answer length][flags] then arrivals (see read_chunks).
-// mode % 3: 0 one exchange, 1 GetStatus, 2 GetData of the first block.
+// mode % 4: 0 one exchange, 1 GetStatus, 2 GetData of the first block, 3 the records
+// taken from the reply to that block's request.
 
 #include "fuzz/fuzz_host.h"
 #include "protocol/legacy_exchange.h"
+#include "protocol/requests.h"
 #include "protocol/status.h"
 #include "readings/fetch.h"
 
@@ -32,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace tavric;
   using namespace tavric::fuzz;
   Reader r(data, size);
-  const int mode = r.byte() % 3;
+  const int mode = r.byte() % 4;
   const int command = r.byte();
   const Byte length_choice = r.byte();
   const Byte flags = r.byte();
@@ -54,6 +56,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto status = GetStatus(line)) {
       require(status->NewReadings >= 0 && status->NewReadings <= 65535,
               "new readings out of range");
+    }
+  } else if (mode == 3) {
+    // Of an answer, records come only from a sound reply of the whole block length,
+    // never from bytes past its end.
+    Reply reply;
+    if (GetProbeDataBlock(line, 64, reply)) {
+      const auto records = BlockRecordsOf(reply.bytes());
+      if (records && !records->empty()) {
+        require(reply.size() == 142,
+                "records taken from a reply of length " + std::to_string(reply.size()));
+        require_sound_reply(reply, 142);
+      }
     }
   } else {
     h.run.output.PrepareOutputFiles();

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else {
     try {
       if (modem.ConnectThroughModem(0.0F)) {
-        require(h.run.line.ModemConnected == 1, "connected without a call");
+        require(modem.connected(), "connected without a call");
       }
     } catch (const ProgramEnd&) {
       // A refused PIN, a failed dial or a silent server ends the program; so be it.

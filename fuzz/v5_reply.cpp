@@ -2,7 +2,8 @@
 // against a line that sends whatever the fuzzer wrote, in pieces and with gaps.
 //
 // Input: [mode][command][argument count][arguments...][modem] then arrivals.
-// mode % 3: 0 one exchange, 1 v5GetStatus, 2 GetReading of slot 300.
+// mode % 4: 0 one exchange, 1 the status request, 2 GetReading of slot 300, 3 the
+// record taken from the reply to that slot's request.
 
 #include "fuzz/fuzz_host.h"
 #include "platform/run_control.h"
@@ -32,12 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace tavric;
   using namespace tavric::fuzz;
   Reader r(data, size);
-  const int mode = r.byte() % 3;
+  const int mode = r.byte() % 4;
   const int command = r.byte();
   const Bytes args = r.bytes(r.byte() % 8);
   FuzzHost h;
   Line& line = h.run.line;
-  line.ModemConnected = r.byte() & 1;
+  line.call_delay = std::chrono::seconds((r.byte() & 1) * 5);
   h.line.pending = read_chunks(r);
 
   if (mode == 0) {
@@ -62,6 +63,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           require(v >= 0 && v <= 65535, "status field out of range");
         }
       }
+    }
+  } else if (mode == 3) {
+    // Of an answer, a record comes only from data that holds it whole (up to L + 4).
+    V5Request request;
+    for (int b : {19, 1, 44}) request.v5Add(b);
+    Reply reply;
+    if (v5Transmit(line, request, reply) && ReadingRecordOf(reply.bytes())) {
+      require_sound_reply(reply, 19);
+      require(V5DataEnd(reply.bytes()) >= 40, "a record taken from a reply too short for it");
     }
   } else {
     h.run.output.PrepareOutputFiles();

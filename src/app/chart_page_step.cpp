@@ -46,12 +46,12 @@ std::optional<std::uintmax_t> ProbeDataSize(FileSystem& files, const fs::path& o
   return error ? std::nullopt : std::optional(size);
 }
 
-void WriteChartPageAfterRun(Platform& p, Feedback& feedback,
+void WriteChartPageAfterRun(Platform& p, const fs::path& output_dir, Feedback& feedback,
                             std::optional<std::uintmax_t> size_before) {
-  const std::optional<std::uintmax_t> size_after = ProbeDataSize(p.files, p.output_dir);
+  const std::optional<std::uintmax_t> size_after = ProbeDataSize(p.files, output_dir);
   if (!size_after || *size_after <= size_before.value_or(0)) return;  // no reading added
   const report::ChartPageOutcome outcome =
-      timed_write(p.files, p.output_dir, p.clock, p.log, p.clock.local_now());
+      timed_write(p.files, output_dir, p.clock, p.log, p.clock.local_now());
   if (!outcome.failure.empty()) feedback.ShowEvent("Chart page not written: " + outcome.failure);
 }
 

@@ -21,8 +21,8 @@ std::optional<std::uintmax_t> ProbeDataSize(FileSystem& files,
 // After the run's files are closed: when the run added to the probe data file, writes
 // the chart page beside it. A page that cannot be written is said on the event line and
 // in the trace and changes nothing else: the readings are safe whatever the page does.
-void WriteChartPageAfterRun(Platform& p, Feedback& feedback,
-                            std::optional<std::uintmax_t> size_before);
+void WriteChartPageAfterRun(Platform& p, const std::filesystem::path& output_dir,
+                            Feedback& feedback, std::optional<std::uintmax_t> size_before);
 
 // The chart page on demand (--report): from the probe data file as it is, no port
 // touched. Takes the output folder's lock, so that it never meets a run's writing. Gives

@@ -21,9 +21,9 @@ void CloseEverything(DownloadRun& run) {
 int WindUp(DownloadRun& run, bool legacy, std::optional<std::uintmax_t> probe_data_before) {
   Platform& p = run.p;
   const bool& NoComms = run.link.NoComms;
-  if (run.line.ModemConnected == 1) run.modem.ModemDisconnect();
+  if (run.modem.connected()) run.modem.ModemDisconnect();
   CloseEverything(run);
-  WriteChartPageAfterRun(p, run.feedback, probe_data_before);
+  WriteChartPageAfterRun(p, run.output.folder(), run.feedback, probe_data_before);
   if (NoComms) {
     p.dialogs.message("NO COMMS",
                       "The data download could not be completed. The communications to the "
@@ -56,15 +56,17 @@ std::optional<int> tmr_Timer(DownloadRun& run) {
   const int status = [&]() -> int {
     try {
       run.output.hold_folder(TakeOutputFolder(run.p, run.feedback));
-      facts.probe_data_before = ProbeDataSize(run.p.files, run.p.output_dir);
+      facts.probe_data_before = ProbeDataSize(run.p.files, run.output.folder());
       facts.legacy = ConnectionLoop(run);
       facts.connected = true;
-      facts.by_modem = run.line.ModemConnected == 1;
+      facts.by_modem = run.modem.connected();
       RunStages(run, facts.legacy);
       return WindUp(run, facts.legacy, facts.probe_data_before);
     } catch (const ProgramEnd& end) {
       return end.status;
     } catch (const WindowClosed&) {
+      // Closed while an exchange awaited its answer: the link is not confirmed.
+      if (run.line.exchanging) run.link.NoComms = true;
       return kExitClosed;
     }
   }();

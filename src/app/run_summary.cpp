@@ -85,7 +85,7 @@ std::string clock_text(const DownloadRun& run, const RunFacts& facts, int status
 
 std::vector<std::string> SummariseRun(const DownloadRun& run, const RunFacts& facts, int status) {
   FileSystem& files = run.p.files;
-  const fs::path& dir = run.p.output_dir;
+  const fs::path& dir = run.output.folder();
   const fs::path dump = dir / kDumpFolder / "Dump00.csv";
   const fs::path probe_data = dir / kProbeDataFile;
   const fs::path chart = dir / report::kChartPageFile;

@@ -63,9 +63,16 @@ void LimitLegacyBlocks(DownloadRun& run) {
   s.NewReadings = kMaxLegacyBlocks;
 }
 
+// The legacy line speed change; a change that asked the server decides the link.
+void ChangeSpeed(DownloadRun& run, std::int16_t Baud) {
+  const std::optional<bool> answered =
+      SetBaudrate(run.line, run.link.SpeedRaised, run.p.window.speed_hi(), Baud);
+  if (answered) run.link.NoComms = !*answered;
+}
+
 void DownloadLegacy(DownloadRun& run) {
   LimitLegacyBlocks(run);
-  SetBaudrate(run.line, run.link, run.p.window.speed_hi(), 1);
+  ChangeSpeed(run, 1);
   const std::int32_t total = run.status.NewReadings;
   RecordWriter out = run.writer();
   Feedback& feedback = run.feedback;
@@ -76,8 +83,7 @@ void DownloadLegacy(DownloadRun& run) {
     feedback.SetProgress(static_cast<long long>(100.0 * i / total));
     feedback.yield();
     feedback.ShowEvent(loading_text(i, total));
-    // A block whose record faults has been answered: the link holds, the block is not
-    // written.
+    // A fault while the block is fetched counts it as not fetched.
     const bool fetched =
         !NoComms && skip_on_fault([&] { NoComms = !GetData(run.line, out, i); }) && !NoComms;
     if (!fetched) {
@@ -90,7 +96,7 @@ void DownloadLegacy(DownloadRun& run) {
     if (i == INT32_MAX) break;
   }
   if (missing_from != 0) note_blocks_missing(run.p.log, missing_from, total);
-  SetBaudrate(run.line, run.link, run.p.window.speed_hi(), 0);
+  ChangeSpeed(run, 0);
 }
 
 // Fetches every reading the status told of, slot by slot from the read pointer: up to

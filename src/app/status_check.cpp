@@ -43,7 +43,7 @@ std::vector<std::string> status_lines(DownloadRun& run, bool legacy) {
   const ServerStatus& s = run.status;
   std::vector<std::string> lines;
   std::string where = "on com" + std::to_string(run.PortNumber);
-  if (run.line.ModemConnected == 1) {
+  if (run.modem.connected()) {
     where += ", through the cell modem calling " + run.p.settings.get("Cell", "");
   }
   lines.push_back(std::string("server: ") + (legacy ? "legacy" : "v5") + ", " + where);
@@ -76,7 +76,7 @@ std::optional<int> StatusCheck(DownloadRun& run, std::ostream& out) {
       if (p.log) p.log->note("status check: " + line);
     }
     out.flush();
-    if (run.line.ModemConnected == 1) run.modem.ModemDisconnect();
+    if (run.modem.connected()) run.modem.ModemDisconnect();
     p.port.close();
     return kExitCompleted;
   } catch (const ProgramEnd& end) {

@@ -49,21 +49,21 @@ bool port_takes_high_speed(Line& line) {
 
 }  // namespace
 
-void SetBaudrate(Line& line, LinkState& link, bool speed_hi, std::int16_t Baud) {
+std::optional<bool> SetBaudrate(Line& line, bool& SpeedRaised, bool speed_hi, std::int16_t Baud) {
   // The option may have changed during the download: the change back follows what was
   // done to the line, not what the option shows by then.
   if (Baud == 1) {
-    if (!speed_hi) return;
+    if (!speed_hi) return std::nullopt;
     // A port that cannot follow the server to 56000 bit/s would lose it there: the
     // download then goes on at 9600 bit/s, and the server is never asked to move.
     if (!port_takes_high_speed(line)) {
       log_note(line.log, "the download stays at 9600 bit/s");
-      return;
+      return std::nullopt;
     }
-    link.SpeedRaised = true;
+    SpeedRaised = true;
   } else {
-    if (!link.SpeedRaised) return;
-    link.SpeedRaised = false;
+    if (!SpeedRaised) return std::nullopt;
+    SpeedRaised = false;
   }
   bool answered = speed_request(line, Baud);
   if (answered) {
@@ -76,7 +76,7 @@ void SetBaudrate(Line& line, LinkState& link, bool speed_hi, std::int16_t Baud) 
     reopen_port(line, kSettings9600);
     answered = speed_request(line, 0);
   }
-  link.NoComms = !answered;
+  return answered;
 }
 
 bool RecoverStrandedServer(Line& line) {

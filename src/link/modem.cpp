@@ -38,6 +38,9 @@ constexpr const char* kPinRefusedBeforeText =
     "Pin code not sent: the SIM refused it before, and three wrong PIN codes lock the "
     "SIM.\rGive the right PIN code (for a scheduled run: put it in the PIN file).";
 
+// A call delays the server's answers and its pauses by up to five seconds.
+constexpr MonoTime kCallDelay = std::chrono::seconds(5);
+
 [[noreturn]] void end_program() {
   throw ProgramEnd{kExitModemFailed};
 }
@@ -98,7 +101,8 @@ void Modem::ModemDisconnect() {
   ModemComms("ATH");
   line_.feedback.ShowEvent("Modem disconnected ...");
   line_.port.close();
-  line_.ModemConnected = 0;
+  ModemConnected_ = 0;
+  line_.call_delay = MonoTime{0};
 }
 
 std::optional<ServerStatus> Modem::ConnectThroughModem(float previous_offset) {
@@ -152,7 +156,8 @@ std::optional<ServerStatus> Modem::ConnectThroughModem(float previous_offset) {
                      "Cannot connect to " + number + ".\r" + modem_text_for_message(reply));
     end_program();
   }
-  line_.ModemConnected = 1;
+  ModemConnected_ = 1;
+  line_.call_delay = kCallDelay;
   line_.feedback.ShowEvent("Connected to " + number);
 
   const std::optional<ServerStatus> status = v5GetStatus(line_, previous_offset);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -39,6 +40,8 @@ class Modem {
   std::optional<ServerStatus> ConnectThroughModem(float previous_offset);
 
   const std::string& ModemReply() const { return ModemReply_; }
+  // A call to the server is up.
+  bool connected() const { return ModemConnected_ == 1; }
 
  private:
   bool collect_modem_reply(float tmr);
@@ -49,6 +52,7 @@ class Modem {
   PinMemory& pins_;
   std::string ModemReply_;
   std::string ModemExpect_;
+  std::int16_t ModemConnected_ = 0;
 };
 
 }  // namespace tavric

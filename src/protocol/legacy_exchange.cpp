@@ -74,6 +74,7 @@ bool Transmit(Line& line, const LegacyRequest& request, std::int16_t& AnswerLeng
               float timeout, Reply& reply) {
   reply.clear();
   bool answered = false;
+  line.exchanging = true;
   line.feedback.SetLed(0, "G");
   const Bytes frame = request.frame();
   line.port.discard_input();
@@ -98,6 +99,7 @@ bool Transmit(Line& line, const LegacyRequest& request, std::int16_t& AnswerLeng
 
   line.feedback.SetLed(1, answered ? "N" : "R");
   log_flush(line.log);
+  line.exchanging = false;
   return answered;
 }
 

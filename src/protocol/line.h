@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-
 #include "platform/clock.h"
 #include "platform/run_log.h"
 #include "platform/serial_port.h"
@@ -16,9 +14,12 @@ struct Line {
   Clock& clock;
   Feedback& feedback;
   RunLog* log = nullptr;
-  // 1 while a modem call carries the line: the server's answers and pauses then take up
-  // to five seconds longer.
-  std::int16_t ModemConnected = 0;
+  // How much longer the server's answers and pauses may take than on a direct line (a
+  // modem call delays them).
+  MonoTime call_delay{0};
+  // An exchange has sent its request and not yet had its verdict. A run ended meanwhile
+  // (the window closed) has no answer to rely on: its link counts as lost.
+  bool exchanging = false;
 };
 
 }  // namespace tavric

@@ -54,9 +54,9 @@ bool collect_reply(Line& line, const Bytes& request, MonoTime wait, Reply& reply
 }  // namespace
 
 bool v5Transmit(Line& line, const V5Request& request, Reply& reply) {
-  // A modem call delays the server's answer and its pauses by up to five seconds more.
-  const MonoTime wait = seconds_f(line.ModemConnected * 5 + 0.5);
+  const MonoTime wait = line.call_delay + seconds_f(0.5);
   bool answered = false;
+  line.exchanging = true;
   SerialPort& port = line.port;
   line.feedback.SetLed(0, "G");
   reply.clear();
@@ -75,6 +75,7 @@ bool v5Transmit(Line& line, const V5Request& request, Reply& reply) {
   line.feedback.SetLed(0, "N");
   line.feedback.SetLed(1, answered ? "N" : "R");
   log_flush(line.log);
+  line.exchanging = false;
   return answered;
 }
 

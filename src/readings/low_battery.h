@@ -18,7 +18,7 @@ inline constexpr float kLowestBatteryVolts = 2.2F;
 class LowBatteries {
  public:
   // Keeps the lowest voltage per unit (2.2 V and up), in the order of first appearance.
-  // A hundred units are listed; past them the last entry is taken over by each new one.
+  // A hundred units are listed; units after them are not reported.
   void AddLowVolts(std::int32_t ProbeID, float Vlt);
 
   // The text of the low-battery message ("" when no unit with a probe id above 0 is

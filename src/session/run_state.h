@@ -7,7 +7,8 @@ namespace tavric {
 
 // What the run decides about its link to the server.
 struct LinkState {
-  // The last exchange failed (or none has been made yet): the link is lost.
+  // The run's verdict on the link: the exchange it last relied on failed, or none has
+  // answered yet.
   bool NoComms = true;
   // The legacy line speed was raised for this download: the closing speed change must
   // bring it down again, whatever the speed option shows by then.

@@ -78,6 +78,30 @@ TEST(RunSummary, AKeptStoreSaysWhyAndARunWithoutServerSaysSo) {
             0U)
       << first;
 
+  // A window closed while a reading's request awaits its answer: the link is not
+  // confirmed, and the store is said to be kept for that; closed between two exchanges,
+  // the link held.
+  for (const bool mid_exchange : {true, false}) {
+    Launch closed;
+    sim::V5Server::Config v5_store;
+    v5_store.records = clean_records(30);
+    v5_store.write_pointer = 30;
+    sim::V5Server v5(v5_store);
+    closed.host.line.attach(1, v5);
+    closed.host.window.when(
+        [&] {
+          return mid_exchange ? v5.commands().size() == 6
+                              : closed.host.window.event_text() == "Loading reading 5/30";
+        },
+        [&] { closed.host.window.close(); });
+    ASSERT_EQ(closed.run(), kExitClosed);
+    EXPECT_NE(closed.session.RunSummary[0].find(
+                  mid_exchange ? "store kept: the link to the server was lost"
+                               : "store kept: the run was ended before it was cleared"),
+              std::string::npos)
+        << closed.session.RunSummary[0];
+  }
+
   Launch none;
   none.host.dialogs.answer(std::nullopt);  // no other port
   ASSERT_EQ(none.run(), kExitNoComms);

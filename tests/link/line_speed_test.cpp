@@ -21,16 +21,19 @@ TEST(SetBaudrate, LoSendsNothingAndHiMovesBothSidesAndBack) {
   slow.turnaround = std::chrono::milliseconds(550);
   sim::LegacyServer server(slow);
   Bench b(&server);
-  LinkState link;
-  SetBaudrate(b.line, link, /*speed_hi=*/false, 1);
+  bool raised = false;
+  EXPECT_EQ(SetBaudrate(b.line, raised, /*speed_hi=*/false, 1), std::nullopt);
   EXPECT_TRUE(b.host.line.sent().empty());
   EXPECT_EQ(b.host.line.settings(), "9600,n,8,1");
 
-  SetBaudrate(b.line, link, /*speed_hi=*/true, 1);
+  EXPECT_EQ(SetBaudrate(b.line, raised, /*speed_hi=*/true, 1), true);
+  EXPECT_TRUE(raised);
   EXPECT_EQ(b.host.line.settings(), "56000,n,8,1");
   EXPECT_EQ(speed_requests(server), (std::vector<std::pair<int, int>>{{1, 9600}, {1, 56000}}));
-  SetBaudrate(b.line, link, /*speed_hi=*/true, 0);
-  EXPECT_FALSE(link.NoComms);
+  // The way back follows what was done to the line, whatever the option shows by then.
+  EXPECT_EQ(SetBaudrate(b.line, raised, /*speed_hi=*/false, 0), true);
+  EXPECT_FALSE(raised);
+  EXPECT_EQ(SetBaudrate(b.line, raised, /*speed_hi=*/false, 0), std::nullopt);
   EXPECT_EQ(b.host.line.settings(), "9600,n,8,1");
   EXPECT_EQ(server.baud(), 9600);
 }
@@ -38,9 +41,8 @@ TEST(SetBaudrate, LoSendsNothingAndHiMovesBothSidesAndBack) {
 TEST(SetBaudrate, FallsBackTo9600WhenTheServerStaysBehind) {
   sim::LegacyServer server(with_fault<sim::LegacyServer::Config>("ignores-speed-change"));
   Bench b(&server);
-  LinkState link;
-  SetBaudrate(b.line, link, /*speed_hi=*/true, 1);
-  EXPECT_FALSE(link.NoComms);  // the return to code 0 was answered
+  bool raised = false;
+  EXPECT_EQ(SetBaudrate(b.line, raised, /*speed_hi=*/true, 1), true);  // code 0 was answered
   EXPECT_EQ(b.host.line.settings(), "9600,n,8,1");
   // The check at 56000 bit/s never reached it; then code 0 at 9600 bit/s.
   EXPECT_EQ(speed_requests(server), (std::vector<std::pair<int, int>>{{1, 9600}, {0, 9600}}));

@@ -46,7 +46,8 @@ TEST(ModemRun, CallWithPinDownloadsThroughTheCallAndHangsUp) {
   EXPECT_EQ(l.host.settings.get("Cell", ""), "0400 999 888");
   EXPECT_EQ(rig.server->clear_count(), 1);
   EXPECT_EQ(rig.modem->hangups(), 1);
-  EXPECT_EQ(l.session.line.ModemConnected, 0);
+  EXPECT_FALSE(l.session.modem.connected());
+  EXPECT_EQ(l.session.line.call_delay, MonoTime{0});
 }
 
 TEST(ModemRun, SimWithoutPinAndAModemThatWakesLate) {

@@ -36,7 +36,7 @@ TEST(V5Exchange, StatusClearingAndClockAgainstTheServer) {
 TEST(V5Exchange, SilentServerCostsFourWaits) {
   for (int modem : {0, 1}) {
     Bench b;
-    b.line.ModemConnected = static_cast<std::int16_t>(modem);
+    b.line.call_delay = std::chrono::seconds(5 * modem);
     EXPECT_FALSE(v5GetStatus(b.line, 0.0F).has_value());
     EXPECT_EQ(b.host.line.sent().size(), 8U);  // lead byte and frame, four times
     EXPECT_DOUBLE_EQ(b.elapsed(), modem ? 22.0 : 2.0);
@@ -49,7 +49,7 @@ TEST(V5Exchange, EachChunkRestartsTheWait) {
     // Only the first request is answered: a late rest must not pass for a later reply.
     FixedReplies server({{pause, slice(f, 0, 4)}, {pause, slice(f, 4, 10)}}, 1);
     Bench b(&server);
-    b.line.ModemConnected = static_cast<std::int16_t>(modem);
+    b.line.call_delay = std::chrono::seconds(5 * modem);
     EXPECT_EQ(!v5ClearReadings(b.line), pause == 0.55);
   }
 }
