@@ -71,12 +71,7 @@ struct OptionLaunch {
   }
 };
 
-inline sim::V5Server::Config v5_with(int readings) {
-  sim::V5Server::Config c;
-  c.records = runtest::clean_records(readings);
-  c.write_pointer = readings;
-  return c;
-}
+using runtest::v5_with;
 
 // A v5 server behind a cell modem on port 1, its SIM locked by `pin` when given, and
 // only `number` connecting when given.

@@ -10,6 +10,7 @@
 #include "app/form.h"
 #include "app/run.h"
 #include "sim/record_generator.h"
+#include "sim/v5_server.h"
 #include "tests/host/test_host.h"
 
 namespace tavric::runtest {
@@ -74,6 +75,14 @@ inline std::vector<sim::Record> clean_records(int count, std::uint64_t seed = 7)
   options.seed = seed;
   options.mix = sim::RecordMix::clean();
   return sim::RecordGenerator(options).take(count);
+}
+
+// A v5 server holding `readings` clean readings, all of them new.
+inline sim::V5Server::Config v5_with(int readings) {
+  sim::V5Server::Config c;
+  c.records = clean_records(readings);
+  c.write_pointer = readings;
+  return c;
 }
 
 }  // namespace tavric::runtest

@@ -16,6 +16,7 @@ namespace {
 
 using runtest::clean_records;
 using runtest::Launch;
+using runtest::v5_with;
 
 struct Notes : RunLog {
   void note(const std::string& text) override { lines.push_back(text); }
@@ -83,10 +84,7 @@ TEST(RunSummary, AKeptStoreSaysWhyAndARunWithoutServerSaysSo) {
   // the link held.
   for (const bool mid_exchange : {true, false}) {
     Launch closed;
-    sim::V5Server::Config v5_store;
-    v5_store.records = clean_records(30);
-    v5_store.write_pointer = 30;
-    sim::V5Server v5(v5_store);
+    sim::V5Server v5(v5_with(30));
     closed.host.line.attach(1, v5);
     closed.host.window.when(
         [&] {

@@ -18,8 +18,8 @@ namespace tavric {
 namespace {
 
 namespace fs = std::filesystem;
-using runtest::clean_records;
 using runtest::Launch;
+using runtest::v5_with;
 
 constexpr const char* kVictimText = "someone else's file\n";
 
@@ -39,10 +39,7 @@ struct Outcome {
 // or hard) to a file outside it; the victim must come through untouched.
 Outcome run_with_link(const std::string& name, bool hard, bool earlier_run = false) {
   Launch l;
-  sim::V5Server::Config config;
-  config.records = clean_records(5);
-  config.write_pointer = 5;
-  sim::V5Server server(config);
+  sim::V5Server server(v5_with(5));
   l.host.line.attach(1, server);
   const fs::path victim =
       l.host.output_dir.parent_path() / ("victim-" + l.host.output_dir.filename().string());
@@ -112,10 +109,7 @@ TEST(PlantedLinks, StaleTemporariesOfEndedRunsAreRemovedNeverOpened) {
 // The dump folder itself planted as a link to a folder elsewhere: nothing lands there.
 TEST(PlantedLinks, ADumpFolderThatIsALinkIsNotEntered) {
   Launch l;
-  sim::V5Server::Config config;
-  config.records = clean_records(5);
-  config.write_pointer = 5;
-  sim::V5Server server(config);
+  sim::V5Server server(v5_with(5));
   l.host.line.attach(1, server);
   const fs::path elsewhere = l.host.output_dir.string() + "-elsewhere";
   fs::create_directory(elsewhere);
